@@ -1,0 +1,60 @@
+// Music playback: Ogg Vorbis decoded whole into memory, mixed in integers by a
+// software mixer into 44100 Hz stereo S16, pulled in blocks of at most 4096
+// frames by the output thread (SDL2 audio). Without a device the silent
+// "Null" driver is used and every call succeeds doing nothing.
+// At most 4095 channels exist at once; a channel is a small handle with a
+// generation count, so a handle kept after its channel ended is ignored.
+// Sounds and channels are made on the main thread; the audio thread touches
+// only preallocated memory and takes no lock.
+#pragma once
+
+#include <cstdint>
+
+struct TAudioSample {
+    int length = 0;          // frames
+    int rate = 0;            // Hz
+    int channels = 0;        // 1 or 2
+    int16_t* samples = nullptr;  // interleaved, host byte order
+    ~TAudioSample();
+};
+
+struct TMixerSample;
+
+struct TSound {
+    TAudioSample* sample = nullptr;
+    int loop = 0;
+    TMixerSample* mixer_sample = nullptr;  // shared with the channels playing it
+    ~TSound();
+};
+
+struct TChannel {
+    uint32_t handle = 0;  // 0: no channel
+};
+
+// Decodes the whole file; null when it cannot be opened or is not Ogg Vorbis.
+TAudioSample* LoadAudioSample(const char* path);
+TSound* LoadSound(const char* path, int flags = 0);    // flags bit 0: loop
+TChannel AllocChannel();
+TChannel PlaySound(TSound* sound);                     // new auto-release channel
+TChannel PlaySound(TSound* sound, TChannel channel);
+TChannel CueSound(TSound* sound);                      // new channel, paused
+TChannel CueSound(TSound* sound, TChannel channel);
+void SetChannelVolume(TChannel channel, float volume);
+void SetChannelPan(TChannel channel, float pan);       // -1 left .. 1 right
+void SetChannelRate(TChannel channel, float rate);     // 1.0: the sound's own speed
+void PauseChannel(TChannel channel);
+void ResumeChannel(TChannel channel);
+void StopChannel(TChannel channel);
+int ChannelPlaying(TChannel channel);
+
+// Name of the driver in use ("SDL" or "Null"), starting it if needed.
+const char* AudioDriverName();
+// Stops the output and releases the device (also run at process exit).
+void ShutdownAudio();
+
+// --- Test and capture seams --------------------------------------------
+// Selects the driver before first use: "SDL", "Null", or "Manual" (no output
+// thread; the caller pulls blocks with AudioMixBlock, e.g. to write a file).
+void SetAudioDriver(const char* name);
+// Mixes the next block of frames (at most 4096) into interleaved stereo S16.
+void AudioMixBlock(int16_t* out, int frames);

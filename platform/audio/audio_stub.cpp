@@ -1,0 +1,2 @@
+// Placeholder until the mixer lands.
+#include "platform/audio/audio.h"

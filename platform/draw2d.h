@@ -1,0 +1,60 @@
+// The 2D drawing layer: PNG pictures as OpenGL textures, drawn as quads under
+// one global drawing state (blend mode, colour, alpha, rotation, scale,
+// handle), plus lines and clearing. Draws through the current projection and
+// model-view matrices of the display opened by Graphics; fixed-function GL.
+// Caches the blend mode, the bound texture and the texturing switch, so code
+// that changes GL state directly must save and restore it (glPushAttrib).
+// Loaders return null and print nothing; pictures stay loaded until exit.
+#pragma once
+
+#include <cstdint>
+
+enum { PF_I8 = 1, PF_RGB888 = 3, PF_RGBA8888 = 4 };  // TPixmap formats: bytes per pixel
+enum { MASKEDIMAGE = 1, FILTEREDIMAGE = 2, MIPMAPPEDIMAGE = 4 };
+
+struct TPixmap {
+    int width = 0, height = 0;
+    int format = 0;      // PF_I8, PF_RGB888 or PF_RGBA8888
+    int pitch = 0;       // bytes per row
+    uint8_t* pixels = nullptr;
+    ~TPixmap();
+};
+
+struct TImage {
+    int width = 0, height = 0;
+    float handle_x = 0, handle_y = 0;
+    int flags = 0;
+    uint8_t mask_r = 0, mask_g = 0, mask_b = 0;
+    TPixmap* pixmap = nullptr;
+    // Texture frame, made on first draw.
+    uint32_t texture = 0;
+    int tex_width = 0, tex_height = 0;
+    float umax = 0, vmax = 0;
+};
+
+// Decodes a PNG file (or null). Exposed for the loaders and their tests.
+TPixmap* LoadPixmapPNG(const char* path);
+
+TImage* LoadImage(const char* path, int flags = -1);   // -1: default flags (masked|filtered)
+void MidHandleImage(TImage* image);
+void AutoMidHandle(int enable);
+void SetImageHandle(TImage* image, float x, float y);
+void SetMaskColor(int r, int g, int b);
+void DrawImage(TImage* image, float x, float y, int frame = 0);
+
+void SetBlend(int mode);                  // 1 mask, 2 solid, 3 alpha, 4 light, 5 shade
+void SetAlpha(float alpha);               // clamped to 0..1
+void SetColor(int r, int g, int b);       // clamped to 0..255
+void SetClsColor(int r, int g, int b);
+void SetRotation(float degrees);
+void SetScale(float sx, float sy);
+void SetLineWidth(float width);
+void SetOrigin(float x, float y);
+void SetHandle(float x, float y);
+void DrawLine(float x, float y, float x2, float y2, int drawLastPixel = 1);
+void Cls();
+
+// Called by Graphics when a display becomes current: resets GL and the caches.
+void ResetDraw2D(int width, int height);
+// Number of OpenGL state calls SetBlend has made so far (to observe caching).
+int Draw2DBlendChanges();

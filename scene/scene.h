@@ -1,0 +1,80 @@
+// 3D scenes: a subset of Wavefront OBJ/MTL with uncompressed 24-bit TGA
+// textures, loaded into linked records and drawn with fixed-function GL.
+// OBJ: v, vn, vt, o, g, usemtl, mtllib, f (forms p/t/n and p//n, 1-based).
+// MTL: newmtl, Ka, Kd, Ks, Ns, d, map_Kd. Other keywords are skipped.
+// Objects named "point..." are directional lights; "pivot_..." objects give a
+// hinge (origin, axis) to the objects whose name follows an '_' in theirs.
+// Every list holds its records in reverse file order. Names: up to 999 chars.
+// Loading needs a current GL context (textures are made while parsing).
+// Bad input: load_scene returns null and prints one line naming file and line.
+#pragma once
+
+#include <cstdint>
+
+enum { RENDER_SOLID = 1, RENDER_OUTLINE = 2, RENDER_WIRE = 4, RENDER_UNLIT = 0x1000 };
+enum { OBJECT_MESH = 1, OBJECT_PIVOT = 2, OBJECT_LIGHT = 3 };
+
+struct material {
+    float ka[4], kd[4], ks[4];
+    float d, ns;
+    uint32_t texture;
+    int32_t width, height;
+    uint8_t* pixels;  // RGB, null when untextured
+    char name[1000];
+    char map_kd[1000];
+    material* next;
+};
+
+struct face {
+    int32_t n;
+    int32_t* vi;
+    int32_t* ni;
+    int32_t* ti;  // -1 where the reference gives none
+    face* next;
+};
+
+struct group {
+    face* faces;
+    material* material;
+    int32_t list;  // outline display list, -1 until built
+    char name[1000];
+    group* next;
+};
+
+struct object {
+    int32_t type;
+    group* groups;
+    char name[1000];
+    object* next;
+    object* pivot;
+    float angle;
+    float axis[3];
+    float origin[3];
+};
+
+struct scene {
+    float* v;
+    float* vn;
+    float* vt;
+    int32_t nv, nvn, nvt;
+    int32_t has_lights;
+    object* objects;
+    material* materials;
+};
+
+void set_path(const char* path);
+scene* load_scene(const char* name);
+int get_scene(scene* s, char* text, const char* mtl_text);
+void pivot_vectors(scene* s, object* pivot);
+object* find_object(scene* s, const char* name);
+void delete_scene(scene* s);
+
+uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out);
+
+void render_scene(scene* s, int32_t flags);
+void render_object(scene* s, object* o, int32_t flags);
+
+void glwipe();
+void glsetup(float zoom);
+void gllite(int32_t index, float x, float y, float z, float strength);
+void gldone();

@@ -1,5 +1,14 @@
-// Process entry: main() sets up the process and runs the program's main,
+// Process entry: main() finds the demo's data, then runs the program's main,
 // DemoMain, once on the main thread; when it returns the process exits 0.
+// The data is looked for, in order, as data/scene1.obj in the working
+// directory, data/ beside the executable, and the installed data directory;
+// the working directory is changed to the first that has it, so the program
+// itself always reads the relative path data/.
 #pragma once
 
 void DemoMain();  // defined by the program that links the entry
+
+// Chooses the working directory as above; returns false when none has the data.
+bool FindDataDirectory();
+// The directories looked in, for the message when the data is missing.
+const char* DataDirectoriesTried();

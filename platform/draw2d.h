@@ -9,14 +9,20 @@
 
 #include <cstdint>
 
-enum { PF_I8 = 1, PF_RGB888 = 3, PF_RGBA8888 = 4 };  // TPixmap formats: bytes per pixel
+enum { PF_I8 = 1, PF_RGB888 = 3, PF_RGBA8888 = 4 }; // TPixmap formats: bytes per pixel
 enum { MASKEDIMAGE = 1, FILTEREDIMAGE = 2, MIPMAPPEDIMAGE = 4 };
+
+// Largest side of a picture the loader accepts (keeps every size product in range).
+const int kMaxPixmapSide = 16384;
 
 struct TPixmap {
     int width = 0, height = 0;
-    int format = 0;      // PF_I8, PF_RGB888 or PF_RGBA8888
-    int pitch = 0;       // bytes per row
+    int format = 0; // PF_I8, PF_RGB888 or PF_RGBA8888
+    int pitch = 0;  // bytes per row
     uint8_t* pixels = nullptr;
+    TPixmap() = default;
+    TPixmap(const TPixmap&) = delete;
+    TPixmap& operator=(const TPixmap&) = delete;
     ~TPixmap();
 };
 
@@ -35,16 +41,27 @@ struct TImage {
 // Decodes a PNG file (or null). Exposed for the loaders and their tests.
 TPixmap* LoadPixmapPNG(const char* path);
 
-TImage* LoadImage(const char* path, int flags = -1);   // -1: default flags (masked|filtered)
+// Pixel map operations; each returns a new map or null (bad size, no memory).
+TPixmap* CreatePixmap(int width, int height, int format); // zero-filled
+TPixmap* PixmapToRGBA(const TPixmap* src);                // grey into r, g, b; alpha 255
+// RGBA copy where mask-coloured pixels get alpha 0 and the mean colour of
+// their non-mask 3x3 neighbours (black when none); the rest alpha 255.
+TPixmap* MaskPixmap(const TPixmap* src, int r, int g, int b);
+TPixmap* ResizePixmap(const TPixmap* src, int width, int height); // box filter
+// RGBA map of width x height with src in the top-left corner, its last
+// column, last row and corner pixel repeated once beyond (the rest zero).
+TPixmap* PadPixmap(const TPixmap* src, int width, int height);
+
+TImage* LoadImage(const char* path, int flags = -1); // -1: default flags (masked|filtered)
 void MidHandleImage(TImage* image);
 void AutoMidHandle(int enable);
 void SetImageHandle(TImage* image, float x, float y);
 void SetMaskColor(int r, int g, int b);
 void DrawImage(TImage* image, float x, float y, int frame = 0);
 
-void SetBlend(int mode);                  // 1 mask, 2 solid, 3 alpha, 4 light, 5 shade
-void SetAlpha(float alpha);               // clamped to 0..1
-void SetColor(int r, int g, int b);       // clamped to 0..255
+void SetBlend(int mode);            // 1 mask, 2 solid, 3 alpha, 4 light, 5 shade
+void SetAlpha(float alpha);         // clamped to 0..1
+void SetColor(int r, int g, int b); // clamped to 0..255
 void SetClsColor(int r, int g, int b);
 void SetRotation(float degrees);
 void SetScale(float sx, float sy);

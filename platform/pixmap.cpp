@@ -1,0 +1,215 @@
+// Pixel maps for the 2D layer: PNG decoding with libpng and the conversions
+// a picture needs on its way to a texture (masking, resizing, edge padding).
+#include "platform/draw2d.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+TPixmap::~TPixmap() {
+    delete[] pixels;
+}
+
+TPixmap* CreatePixmap(int width, int height, int format) {
+    if (width <= 0 || height <= 0 || width > kMaxPixmapSide || height > kMaxPixmapSide)
+        return nullptr;
+    if (format != PF_I8 && format != PF_RGB888 && format != PF_RGBA8888) return nullptr;
+    auto* pm = new (std::nothrow) TPixmap;
+    if (!pm) return nullptr;
+    size_t pitch = size_t(width) * size_t(format);
+    pm->pixels = new (std::nothrow) uint8_t[pitch * size_t(height)]();
+    if (!pm->pixels) {
+        delete pm;
+        return nullptr;
+    }
+    pm->width = width;
+    pm->height = height;
+    pm->format = format;
+    pm->pitch = int(pitch);
+    return pm;
+}
+
+namespace {
+
+void png_fail(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void png_quiet(png_structp, png_const_charp) {}
+
+// Copies the decoded rows into one of the three pixel map formats; grey with
+// alpha has no format of its own and becomes RGBA.
+TPixmap* pixmap_from_rows(png_structp png, png_infop info) {
+    png_uint_32 w = png_get_image_width(png, info);
+    png_uint_32 h = png_get_image_height(png, info);
+    int channels = png_get_channels(png, info);
+    if (png_get_bit_depth(png, info) != 8 || channels < 1 || channels > 4) return nullptr;
+    if (w == 0 || h == 0 || w > png_uint_32(kMaxPixmapSide) || h > png_uint_32(kMaxPixmapSide))
+        return nullptr;
+    if (png_get_rowbytes(png, info) < size_t(w) * size_t(channels)) return nullptr;
+    png_bytepp rows = png_get_rows(png, info);
+    if (!rows) return nullptr;
+    int format = channels == 1 ? PF_I8 : channels == 3 ? PF_RGB888 : PF_RGBA8888;
+    TPixmap* pm = CreatePixmap(int(w), int(h), format);
+    if (!pm) return nullptr;
+    for (png_uint_32 y = 0; y < h; ++y) {
+        const uint8_t* src = rows[y];
+        uint8_t* dst = pm->pixels + size_t(y) * size_t(pm->pitch);
+        if (channels != 2) {
+            std::memcpy(dst, src, size_t(w) * size_t(channels));
+            continue;
+        }
+        for (png_uint_32 x = 0; x < w; ++x) {
+            dst[4 * x] = dst[4 * x + 1] = dst[4 * x + 2] = src[2 * x];
+            dst[4 * x + 3] = src[2 * x + 1];
+        }
+    }
+    return pm;
+}
+
+// libpng reports errors by longjmp; only png and info live across setjmp and
+// neither changes after it, so both are valid in the error branch.
+TPixmap* decode_png(FILE* fp) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
+    if (!png) return nullptr;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return nullptr;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return nullptr;
+    }
+    png_init_io(png, fp);
+    png_set_sig_bytes(png, 8);
+    png_set_user_limits(png, kMaxPixmapSide, kMaxPixmapSide);
+    png_read_png(png, info, PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_EXPAND, nullptr);
+    TPixmap* pm = pixmap_from_rows(png, info);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return pm;
+}
+
+} // namespace
+
+TPixmap* LoadPixmapPNG(const char* path) {
+    if (!path) return nullptr;
+    FILE* fp = std::fopen(path, "rb");
+    if (!fp) return nullptr;
+    png_byte sig[8];
+    TPixmap* pm = nullptr;
+    if (std::fread(sig, 1, 8, fp) == 8 && png_sig_cmp(sig, 0, 8) == 0) pm = decode_png(fp);
+    std::fclose(fp);
+    return pm;
+}
+
+TPixmap* PixmapToRGBA(const TPixmap* src) {
+    if (!src || !src->pixels) return nullptr;
+    TPixmap* out = CreatePixmap(src->width, src->height, PF_RGBA8888);
+    if (!out) return nullptr;
+    int bpp = src->format;
+    for (int y = 0; y < src->height; ++y) {
+        const uint8_t* s = src->pixels + size_t(y) * size_t(src->pitch);
+        uint8_t* d = out->pixels + size_t(y) * size_t(out->pitch);
+        for (int x = 0; x < src->width; ++x, s += bpp, d += 4) {
+            if (bpp == PF_RGBA8888) {
+                std::memcpy(d, s, 4);
+                continue;
+            }
+            d[0] = s[0];
+            d[1] = bpp == PF_I8 ? s[0] : s[1];
+            d[2] = bpp == PF_I8 ? s[0] : s[2];
+            d[3] = 255;
+        }
+    }
+    return out;
+}
+
+TPixmap* MaskPixmap(const TPixmap* src, int r, int g, int b) {
+    TPixmap* out = PixmapToRGBA(src);
+    if (!out) return nullptr;
+    int w = out->width, h = out->height;
+    auto at = [out](int x, int y) { return out->pixels + size_t(y) * size_t(out->pitch) + 4 * x; };
+    // Which pixels are the mask colour, decided before any colour is replaced.
+    std::vector<uint8_t> masked(size_t(w) * size_t(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* p = at(x, y);
+            masked[size_t(y) * w + x] = p[0] == r && p[1] == g && p[2] == b;
+        }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = at(x, y);
+            if (!masked[size_t(y) * w + x]) {
+                p[3] = 255;
+                continue;
+            }
+            // Mean colour of the visible neighbours, so filtering at the
+            // picture's cut-out edges does not bleed in the mask colour.
+            int sum[3] = {0, 0, 0}, n = 0;
+            for (int ny = std::max(0, y - 1); ny <= std::min(h - 1, y + 1); ++ny)
+                for (int nx = std::max(0, x - 1); nx <= std::min(w - 1, x + 1); ++nx) {
+                    if (masked[size_t(ny) * w + nx]) continue;
+                    const uint8_t* q = at(nx, ny);
+                    sum[0] += q[0];
+                    sum[1] += q[1];
+                    sum[2] += q[2];
+                    ++n;
+                }
+            for (int c = 0; c < 3; ++c)
+                p[c] = uint8_t(n ? sum[c] / n : 0);
+            p[3] = 0;
+        }
+    return out;
+}
+
+TPixmap* ResizePixmap(const TPixmap* src, int width, int height) {
+    if (!src || !src->pixels) return nullptr;
+    TPixmap* out = CreatePixmap(width, height, src->format);
+    if (!out) return nullptr;
+    int bpp = src->format;
+    for (int y = 0; y < height; ++y) {
+        // Source box [y0, y1) of this row, never empty.
+        int y0 = int(int64_t(y) * src->height / height);
+        int y1 = std::max(y0 + 1, int(int64_t(y + 1) * src->height / height));
+        for (int x = 0; x < width; ++x) {
+            int x0 = int(int64_t(x) * src->width / width);
+            int x1 = std::max(x0 + 1, int(int64_t(x + 1) * src->width / width));
+            uint32_t sum[4] = {0, 0, 0, 0};
+            for (int sy = y0; sy < y1; ++sy) {
+                const uint8_t* s = src->pixels + size_t(sy) * size_t(src->pitch) + size_t(x0) * bpp;
+                for (int sx = x0; sx < x1; ++sx, s += bpp)
+                    for (int c = 0; c < bpp; ++c)
+                        sum[c] += s[c];
+            }
+            uint32_t n = uint32_t(x1 - x0) * uint32_t(y1 - y0);
+            uint8_t* d = out->pixels + size_t(y) * size_t(out->pitch) + size_t(x) * bpp;
+            for (int c = 0; c < bpp; ++c)
+                d[c] = uint8_t((sum[c] + n / 2) / n);
+        }
+    }
+    return out;
+}
+
+TPixmap* PadPixmap(const TPixmap* src, int width, int height) {
+    if (!src || !src->pixels || src->format != PF_RGBA8888) return nullptr;
+    if (src->width > width || src->height > height) return nullptr;
+    TPixmap* out = CreatePixmap(width, height, PF_RGBA8888);
+    if (!out) return nullptr;
+    int w = src->width, h = src->height;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* d = out->pixels + size_t(y) * size_t(out->pitch);
+        std::memcpy(d, src->pixels + size_t(y) * size_t(src->pitch), size_t(w) * 4);
+        if (w < width) std::memcpy(d + size_t(w) * 4, d + size_t(w - 1) * 4, 4);
+    }
+    if (h < height) {
+        uint8_t* last = out->pixels + size_t(h - 1) * size_t(out->pitch);
+        uint8_t* below = last + out->pitch;
+        std::memcpy(below, last, size_t(w) * 4);
+        if (w < width) std::memcpy(below + size_t(w) * 4, last + size_t(w - 1) * 4, 4);
+    }
+    return out;
+}

@@ -19,7 +19,7 @@ struct material {
     float d, ns;
     uint32_t texture;
     int32_t width, height;
-    uint8_t* pixels;  // RGB, null when untextured
+    uint8_t* pixels; // RGB, null when untextured
     char name[1000];
     char map_kd[1000];
     material* next;
@@ -29,14 +29,14 @@ struct face {
     int32_t n;
     int32_t* vi;
     int32_t* ni;
-    int32_t* ti;  // -1 where the reference gives none
+    int32_t* ti; // -1 where the reference gives none
     face* next;
 };
 
 struct group {
     face* faces;
     material* material;
-    int32_t list;  // outline display list, -1 until built
+    int32_t list; // outline display list, -1 until built
     char name[1000];
     group* next;
 };
@@ -63,7 +63,9 @@ struct scene {
 };
 
 void set_path(const char* path);
-scene* load_scene(const char* name);
+scene* load_scene(const char* name); // prints one line on stderr when it fails
+// The last failure of load_scene, get_scene or tga_load: "file:line: problem".
+const char* scene_error();
 int get_scene(scene* s, char* text, const char* mtl_text);
 void pivot_vectors(scene* s, object* pivot);
 object* find_object(scene* s, const char* name);

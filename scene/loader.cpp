@@ -1,0 +1,384 @@
+// OBJ parsing into scene records, pivot linking, look-up and release.
+#include "scene/scene_internal.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <GL/gl.h>
+
+namespace {
+struct loader_state {
+    std::string prefix;     // put in front of every file name
+    std::string error;      // last failure, "file:line: problem"
+    std::string obj_source; // file named in messages about OBJ lines
+};
+loader_state st;
+
+template <typename T> T* make_record() {
+    return static_cast<T*>(calloc(1, sizeof(T)));
+}
+
+// The integer at p: optional blanks, sign and digits; no digits count as 0.
+long long read_int(const char* p) {
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    bool neg = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    long long v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (v < 1000000000000LL) v = v * 10 + (*p - '0');
+    return neg ? -v : v;
+}
+
+// Checks one 1-based file index against its array; -1 "none" only when allowed.
+bool check_index(long long idx, int count, bool none_ok, const char* what, int line, int32_t& out) {
+    if (idx == 0 && none_ok) {
+        out = -1;
+        return true;
+    }
+    if (idx < 0) {
+        set_error_at(st.obj_source, line,
+                     std::string("relative ") + what + " index " + std::to_string(idx) +
+                         " not supported");
+        return false;
+    }
+    if (idx < 1 || idx > count) {
+        set_error_at(st.obj_source, line,
+                     std::string(what) + " index " + std::to_string(idx) + " outside 1.." +
+                         std::to_string(count));
+        return false;
+    }
+    out = static_cast<int32_t>(idx - 1);
+    return true;
+}
+
+// One reference "p/t/n" or "p//n" into entry k of the face's arrays.
+bool parse_reference(const scene* s, const std::string& ref, face* f, int k, int line) {
+    size_t last = ref.rfind('/');
+    size_t before =
+        last == std::string::npos || last == 0 ? std::string::npos : ref.rfind('/', last - 1);
+    if (before == std::string::npos || ref.find('/') != before) {
+        set_error_at(st.obj_source, line,
+                     "face reference '" + ref + "' is not of the form p/t/n or p//n");
+        return false;
+    }
+    const char* r = ref.c_str();
+    return check_index(read_int(r), s->nv, false, "face", line, f->vi[k]) &&
+           check_index(read_int(r + before + 1), s->nvt, true, "texture coordinate", line,
+                       f->ti[k]) &&
+           check_index(read_int(r + last + 1), s->nvn, false, "normal", line, f->ni[k]);
+}
+
+// References are the words after the keyword; runs of blanks and a trailing
+// blank are accepted as separators.
+face* parse_face(const scene* s, const std::string& line, int number) {
+    int n = 0;
+    while (!word(line, n + 1).empty())
+        ++n;
+    if (n == 0) {
+        set_error_at(st.obj_source, number, "face without vertices");
+        return nullptr;
+    }
+    face* f = make_record<face>();
+    f->n = n;
+    f->vi = static_cast<int32_t*>(calloc(n, sizeof(int32_t)));
+    f->ni = static_cast<int32_t*>(calloc(n, sizeof(int32_t)));
+    f->ti = static_cast<int32_t*>(calloc(n, sizeof(int32_t)));
+    for (int k = 0; k < n; ++k)
+        if (!parse_reference(s, word(line, k + 1), f, k, number)) {
+            free(f->vi), free(f->ni), free(f->ti), free(f);
+            return nullptr;
+        }
+    return f;
+}
+
+bool count_lines(const char* text, int& nv, int& nvn, int& nvt) {
+    nv = nvn = nvt = 0;
+    line_reader lines(text);
+    while (lines.next()) {
+        std::string kw = word(lines.line, 0);
+        int* c = kw == "v" ? &nv : kw == "vn" ? &nvn : kw == "vt" ? &nvt : nullptr;
+        if (c && ++*c > (1 << 28)) {
+            set_error_at(st.obj_source, lines.number, "too many " + kw + " lines");
+            return false;
+        }
+    }
+    return true;
+}
+
+bool read_library(scene* s, const std::string& line, int number, const char* mtl_text) {
+    if (mtl_text) {
+        set_mtl_source(st.obj_source + " (library text)");
+        return get_mtl(s, mtl_text) == 0;
+    }
+    std::string name = word(line, 1), path, where = st.obj_source + ":" + std::to_string(number);
+    if (name.empty()) {
+        set_error(where, "mtllib without a file name");
+        return false;
+    }
+    if (!join_path(name.c_str(), path, where)) return false;
+    char* text = read_whole(path, where);
+    if (!text) return false;
+    set_mtl_source(path);
+    int rc = get_mtl(s, text);
+    free(text);
+    return rc == 0;
+}
+
+// The fields that the OBJ counting pass leaves to the filling pass.
+struct fill_state {
+    object* obj = nullptr;
+    group* grp = nullptr;
+    material* mtl = nullptr;
+    int iv = 0, ivn = 0, ivt = 0;
+};
+
+bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
+               const char* mtl_text) {
+    std::string kw = word(line, 0);
+    if (kw.empty() || kw[0] == '#') return true;
+    if (kw == "mtllib") {
+        if (!read_library(s, line, number, mtl_text)) return false;
+        fs.mtl = s->materials;
+    } else if (kw == "o") {
+        object* o = make_record<object>();
+        if (!copy_name(o->name, word(line, 1), st.obj_source, number)) return free(o), false;
+        o->type = OBJECT_MESH;
+        if (strncmp(o->name, "pivot_", 6) == 0) o->type = OBJECT_PIVOT;
+        if (strncmp(o->name, "point", 5) == 0) o->type = OBJECT_LIGHT, s->has_lights = 1;
+        o->next = s->objects, s->objects = o, fs.obj = o;
+    } else if (kw == "g") {
+        if (!fs.obj) return set_error_at(st.obj_source, number, "group before any object"), false;
+        group* g = make_record<group>();
+        if (!copy_name(g->name, word(line, 1), st.obj_source, number)) return free(g), false;
+        g->list = -1;
+        g->next = fs.obj->groups, fs.obj->groups = g, fs.grp = g;
+    } else if (kw == "usemtl") {
+        std::string name = word(line, 1);
+        fs.mtl = nullptr;
+        for (material* m = s->materials; m && !fs.mtl; m = m->next)
+            if (name == m->name) fs.mtl = m;
+    } else if (kw == "f") {
+        if (!fs.grp) return set_error_at(st.obj_source, number, "face before any group"), false;
+        face* f = parse_face(s, line, number);
+        if (!f) return false;
+        f->next = fs.grp->faces, fs.grp->faces = f;
+        fs.grp->material = fs.mtl;
+    } else if (kw == "v") {
+        read_floats(line, &s->v[3 * fs.iv++], 3);
+    } else if (kw == "vn") {
+        read_floats(line, &s->vn[3 * fs.ivn++], 3);
+    } else if (kw == "vt") {
+        read_floats(line, &s->vt[3 * fs.ivt++], 3);
+    }
+    return true;
+}
+
+// Groups read while no material was current share one grey material, kept at
+// the tail of the list so that the head stays the library's last material.
+void give_default_materials(scene* s) {
+    material* grey = nullptr;
+    for (object* o = s->objects; o; o = o->next)
+        for (group* g = o->groups; g; g = g->next) {
+            if (g->material || !g->faces) continue;
+            if (!grey) {
+                grey = make_record<material>();
+                set_default_material(grey);
+                strcpy(grey->name, "(default grey)");
+                material** tail = &s->materials;
+                while (*tail)
+                    tail = &(*tail)->next;
+                *tail = grey;
+            }
+            g->material = grey;
+        }
+}
+
+void link_pivots(scene* s) {
+    for (object* p = s->objects; p; p = p->next) {
+        if (p->type != OBJECT_PIVOT) continue;
+        pivot_vectors(s, p);
+        for (object* q = s->objects; q; q = q->next) {
+            if (q->type == OBJECT_PIVOT || q->pivot) continue;
+            std::string key = std::string("_") + q->name;
+            if (strstr(p->name, key.c_str())) q->pivot = p;
+        }
+    }
+}
+
+// Releases a scene left half built by a failed load, textures included.
+void discard_scene(scene* s) {
+    for (material* m = s->materials; m; m = m->next)
+        if (m->pixels) {
+            glDeleteTextures(1, &m->texture);
+            free(m->pixels);
+        }
+    delete_scene(s);
+    free(s);
+}
+} // namespace
+
+void set_error(const std::string& where, const std::string& problem) {
+    st.error = where + ": " + problem;
+}
+
+void set_error_at(const std::string& file, int line, const std::string& problem) {
+    set_error(file + ":" + std::to_string(line), problem);
+}
+
+const char* scene_error() {
+    return st.error.c_str();
+}
+
+bool join_path(const char* name, std::string& out, const std::string& where) {
+    out = st.prefix + name;
+    if (out.size() <= name_max) return true;
+    set_error(where, "path longer than 999 characters: " + out.substr(0, 40) + "...");
+    return false;
+}
+
+char* read_whole(const std::string& path, const std::string& where) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) {
+        std::string what = where == path ? "" : path + ": ";
+        set_error(where, what + "cannot open (" + strerror(errno) + ")");
+        return nullptr;
+    }
+    long len = -1;
+    if (fseek(f, 0, SEEK_END) == 0) len = ftell(f);
+    char* text =
+        len >= 0 && fseek(f, 0, SEEK_SET) == 0 ? static_cast<char*>(malloc(len + 1)) : nullptr;
+    if (!text) {
+        set_error(where, "cannot read " + path);
+        fclose(f);
+        return nullptr;
+    }
+    size_t got = fread(text, 1, len, f);
+    text[got] = 0;
+    fclose(f);
+    return text;
+}
+
+void set_path(const char* path) {
+    st.prefix = path ? path : "";
+}
+
+scene* load_scene(const char* name) {
+    std::string path;
+    st.obj_source = name ? name : "";
+    if (!join_path(st.obj_source.c_str(), path, st.obj_source)) {
+        fprintf(stderr, "demo: %s\n", st.error.c_str());
+        return nullptr;
+    }
+    char* text = read_whole(path, path);
+    if (!text) {
+        fprintf(stderr, "demo: %s\n", st.error.c_str());
+        return nullptr;
+    }
+    scene* s = make_record<scene>();
+    st.obj_source = path;
+    int rc = get_scene(s, text, nullptr);
+    free(text);
+    st.obj_source.clear();
+    if (rc != 0) {
+        fprintf(stderr, "demo: %s\n", st.error.c_str());
+        discard_scene(s);
+        return nullptr;
+    }
+    return s;
+}
+
+namespace {
+// Messages about text handed to get_scene directly name it "(scene text)".
+struct source_name {
+    bool own = st.obj_source.empty();
+    source_name() {
+        if (own) st.obj_source = "(scene text)";
+    }
+    ~source_name() {
+        if (own) st.obj_source.clear();
+    }
+};
+} // namespace
+
+int get_scene(scene* s, char* text, const char* mtl_text) {
+    source_name source;
+    *s = scene{};
+    int nv, nvn, nvt;
+    if (!count_lines(text, nv, nvn, nvt)) return -1;
+    // Zeroed, so a "vt" line with two values leaves a defined third component.
+    s->v = static_cast<float*>(calloc(3 * size_t(nv) + 1, sizeof(float)));
+    s->vn = static_cast<float*>(calloc(3 * size_t(nvn) + 1, sizeof(float)));
+    s->vt = static_cast<float*>(calloc(3 * size_t(nvt) + 1, sizeof(float)));
+    s->nv = nv, s->nvn = nvn, s->nvt = nvt;
+    if (!s->v || !s->vn || !s->vt) return set_error(st.obj_source, "out of memory"), -1;
+    fill_state fs;
+    line_reader lines(text);
+    while (lines.next())
+        if (!fill_line(s, fs, lines.line, lines.number, mtl_text)) return -1;
+    give_default_materials(s);
+    link_pivots(s);
+    return 0;
+}
+
+void pivot_vectors(scene* s, object* p) {
+    float sum[3] = {0, 0, 0}, corner[3] = {0, 0, 0};
+    bool found = false;
+    for (face* f = p->groups ? p->groups->faces : nullptr; f; f = f->next) {
+        if (f->n > 3) {
+            for (int k = 0; k < f->n; ++k)
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += s->v[3 * f->vi[k] + c];
+            for (int c = 0; c < 3; ++c)
+                sum[c] /= static_cast<float>(f->n);
+        } else if (f->n == 3 && !found) {
+            const float* t[3] = {&s->v[3 * f->vi[0]], &s->v[3 * f->vi[1]], &s->v[3 * f->vi[2]]};
+            auto dist2 = [](const float* a, const float* b) {
+                float dx = a[0] - b[0], dy = a[1] - b[1], dz = a[2] - b[2];
+                return dx * dx + dy * dy + dz * dz;
+            };
+            float d12 = dist2(t[0], t[1]), d23 = dist2(t[1], t[2]), d31 = dist2(t[2], t[0]);
+            // The corner is the vertex opposite the shortest edge; ties go to T1.
+            const float* c = (d12 < d23 && d12 < d31)   ? t[2]
+                             : (d31 < d12 && d31 < d23) ? t[1]
+                                                        : t[0];
+            for (int i = 0; i < 3; ++i)
+                corner[i] = c[i];
+            found = true;
+        }
+    }
+    for (int c = 0; c < 3; ++c) {
+        p->origin[c] = corner[c];
+        p->axis[c] = sum[c] - corner[c];
+    }
+}
+
+object* find_object(scene* s, const char* name) {
+    for (object* o = s ? s->objects : nullptr; o; o = o->next)
+        if (strcmp(o->name, name) == 0) return o;
+    return nullptr;
+}
+
+void delete_scene(scene* s) {
+    if (!s) return;
+    for (material *m = s->materials, *next; m; m = next)
+        next = m->next, free(m);
+    for (object *o = s->objects, *onext; o; o = onext) {
+        for (group *g = o->groups, *gnext; g; g = gnext) {
+            for (face *f = g->faces, *fnext; f; f = fnext) {
+                fnext = f->next;
+                free(f->vi), free(f->ni), free(f->ti), free(f);
+            }
+            gnext = g->next;
+            free(g);
+        }
+        onext = o->next;
+        free(o);
+    }
+    free(s->v), free(s->vn), free(s->vt);
+    s->materials = nullptr, s->objects = nullptr;
+    s->v = s->vn = s->vt = nullptr;
+}

@@ -1,0 +1,54 @@
+// Shared pieces of the scene module's sources: the failure message, whole-file
+// reading, word and line scanning bounded by the line, and the default
+// material. Not part of the module's interface.
+#pragma once
+
+#include "scene/scene.h"
+
+#include <cstddef>
+#include <string>
+
+// Names and joined paths fit a 1000-character field with its terminating zero.
+constexpr size_t name_max = 999;
+
+// Records a failure as "where: problem"; scene_error() returns it.
+void set_error(const std::string& where, const std::string& problem);
+void set_error_at(const std::string& file, int line, const std::string& problem);
+
+// prefix + name, or false (with the error set) when over name_max characters.
+bool join_path(const char* name, std::string& out, const std::string& where);
+
+// Reads a file whole and appends a zero byte. Caller frees. Null on failure.
+char* read_whole(const std::string& path, const std::string& where);
+
+inline bool is_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n';
+}
+
+// One line of a text, as a zero-terminated copy with its number (from 1).
+struct line_reader {
+    const char* at;
+    int number = 0;
+    std::string line;
+    explicit line_reader(const char* text) : at(text) {}
+    bool next();
+};
+
+// Word k (0-based) of a line: the "%s" rule, runs of white space between.
+// Empty when the line has fewer words.
+std::string word(const std::string& line, int k);
+
+// Up to `count` (1 or 3) numbers after the keyword by sscanf's "%f" rules;
+// values that the line does not give stay as they are.
+void read_floats(const std::string& line, float* dst, int count);
+
+// Copies a word into a name field; false (error set) when over name_max.
+bool copy_name(char* field, const std::string& w, const std::string& file, int line);
+
+// Colour values of a material that its library does not set, and the material
+// of a group read while none was current: OpenGL's own default material.
+void set_default_material(material* m);
+
+int get_mtl(scene* s, const char* text);
+void set_mtl_source(const std::string& file); // file named in mtl messages
+void make_texture(material* m);

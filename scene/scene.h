@@ -35,8 +35,8 @@ struct face {
 
 struct group {
     face* faces;
-    material* material;
-    int32_t list; // outline display list, -1 until built
+    struct material* material; // the field keeps the type's name
+    int32_t list;              // outline display list, -1 until built
     char name[1000];
     group* next;
 };

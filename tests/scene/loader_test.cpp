@@ -1,0 +1,272 @@
+#include "scene/scene.h"
+#include "tests/scene/scene_files.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+std::vector<int> Ints(const int32_t* a, int n) {
+    return std::vector<int>(a, a + n);
+}
+
+// Twelve positions, normals and texture coordinates, so every index in the
+// face examples is in range.
+std::string Vertices12() {
+    std::string t;
+    for (int i = 1; i <= 12; ++i) {
+        std::string k = std::to_string(i);
+        t += "v " + k + " 0 0\nvn 0 0 1\nvt 0." + k + " 0.5\n";
+    }
+    return t;
+}
+
+const char* kColours = "newmtl blue\nKd 0 0 1\nnewmtl red\nKd 1 0 0\n";
+} // namespace
+
+TEST(SceneLoader, ListsHoldRecordsInReverseFileOrder) {
+    scene* s = ParseScene("o a\no b\n");
+    ASSERT_NE(s, nullptr);
+    ASSERT_NE(s->objects, nullptr);
+    EXPECT_STREQ(s->objects->name, "b");
+    ASSERT_NE(s->objects->next, nullptr);
+    EXPECT_STREQ(s->objects->next->name, "a");
+    EXPECT_EQ(s->objects->next->next, nullptr);
+    EXPECT_EQ(find_object(s, "a"), s->objects->next);
+    EXPECT_EQ(find_object(s, "c"), nullptr);
+    EXPECT_EQ(s->has_lights, 0);
+    delete_scene(s);
+}
+
+TEST(SceneLoader, FindObjectReturnsTheLastOfEqualNames) {
+    scene* s = ParseScene("o a\ng first\no a\ng second\n");
+    ASSERT_NE(s, nullptr);
+    object* o = find_object(s, "a");
+    ASSERT_NE(o, nullptr);
+    EXPECT_STREQ(o->groups->name, "second");
+    delete_scene(s);
+}
+
+TEST(SceneLoader, FaceReferencesWithAndWithoutTextureCoordinates) {
+    scene* s =
+        ParseScene(Vertices12() + "o a\ng g\nf 1//2 3//4 5//6\nf 1/2/3 4/5/6 7/8/9 10/11/12\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->nv, 12);
+    EXPECT_EQ(s->nvn, 12);
+    EXPECT_EQ(s->nvt, 12);
+    const face* quad = s->objects->groups->faces; // the last face read comes first
+    ASSERT_EQ(quad->n, 4);
+    EXPECT_EQ(Ints(quad->vi, 4), (std::vector<int>{0, 3, 6, 9}));
+    EXPECT_EQ(Ints(quad->ti, 4), (std::vector<int>{1, 4, 7, 10}));
+    EXPECT_EQ(Ints(quad->ni, 4), (std::vector<int>{2, 5, 8, 11}));
+    const face* tri = quad->next;
+    ASSERT_EQ(tri->n, 3);
+    EXPECT_EQ(Ints(tri->vi, 3), (std::vector<int>{0, 2, 4}));
+    EXPECT_EQ(Ints(tri->ti, 3), (std::vector<int>{-1, -1, -1}));
+    EXPECT_EQ(Ints(tri->ni, 3), (std::vector<int>{1, 3, 5}));
+    delete_scene(s);
+}
+
+TEST(SceneLoader, RunsOfBlanksBetweenReferencesAreOneSeparator) {
+    scene* s = ParseScene(Vertices12() + "o a\ng g\nf 1//2  3//4\t5//6 \n");
+    ASSERT_NE(s, nullptr);
+    const face* f = s->objects->groups->faces;
+    ASSERT_EQ(f->n, 3);
+    EXPECT_EQ(Ints(f->vi, 3), (std::vector<int>{0, 2, 4}));
+    delete_scene(s);
+}
+
+TEST(SceneLoader, VerticesInFileOrderAndVtWithTwoValues) {
+    scene* s = ParseScene("v 1 2 3\nv -4.5 5e1 +6\nvn 0 1 0\nvt 0.25 0.75\nvt 1 2 3\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(std::vector<float>(s->v, s->v + 6), (std::vector<float>{1, 2, 3, -4.5f, 50, 6}));
+    EXPECT_EQ(std::vector<float>(s->vn, s->vn + 3), (std::vector<float>{0, 1, 0}));
+    EXPECT_FLOAT_EQ(s->vt[0], 0.25f);
+    EXPECT_FLOAT_EQ(s->vt[1], 0.75f);
+    EXPECT_EQ(std::vector<float>(s->vt + 3, s->vt + 6), (std::vector<float>{1, 2, 3}));
+    delete_scene(s);
+}
+
+TEST(SceneLoader, LightAndPivotObjectsByNameAndPivotLinking) {
+    scene* s = ParseScene("o pointLamp\no pivot_lid\no lid\no l\no other\no point\no pivot\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->has_lights, 1);
+    object *lamp = find_object(s, "pointLamp"), *pivot = find_object(s, "pivot_lid");
+    EXPECT_EQ(lamp->type, OBJECT_LIGHT);
+    EXPECT_EQ(find_object(s, "point")->type, OBJECT_LIGHT);
+    EXPECT_EQ(pivot->type, OBJECT_PIVOT);
+    EXPECT_EQ(find_object(s, "pivot")->type, OBJECT_MESH); // "pivot_" needs the underscore
+    EXPECT_EQ(find_object(s, "lid")->pivot, pivot);
+    EXPECT_EQ(find_object(s, "l")->pivot, pivot); // "_l" occurs in "pivot_lid"
+    EXPECT_EQ(find_object(s, "other")->pivot, nullptr);
+    EXPECT_EQ(lamp->pivot, nullptr);
+    EXPECT_EQ(pivot->pivot, nullptr);
+    EXPECT_EQ(find_object(s, "lid")->angle, 0.0f);
+    delete_scene(s);
+}
+
+TEST(SceneLoader, LastPivotInFileWinsAndLightsCanBeGoverned) {
+    scene* s = ParseScene("o pivot_a_door\no pivot_b_door\no door\no pointer\no pivot_pointer\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(find_object(s, "door")->pivot, find_object(s, "pivot_b_door"));
+    EXPECT_EQ(find_object(s, "pointer")->pivot, find_object(s, "pivot_pointer"));
+    delete_scene(s);
+}
+
+struct PivotCase {
+    const char* triangle; // three "v" lines
+    float corner[3];
+};
+
+class PivotCorner : public ::testing::TestWithParam<PivotCase> {};
+
+TEST_P(PivotCorner, CornerIsOppositeTheShortestEdgeAndAxisPointsToTheSquare) {
+    std::string obj = std::string(GetParam().triangle) +
+                      "v 0 0 5\nv 1 0 5\nv 1 1 5\nv 0 1 5\nvn 0 0 1\n"
+                      "o pivot_x\ng hinge\nf 4//1 5//1 6//1 7//1\nf 1//1 2//1 3//1\n";
+    scene* s = ParseScene(obj);
+    ASSERT_NE(s, nullptr);
+    const object* p = s->objects;
+    const float* c = GetParam().corner;
+    EXPECT_EQ(std::vector<float>(p->origin, p->origin + 3), std::vector<float>(c, c + 3));
+    const float axis[3] = {0.5f - c[0], 0.5f - c[1], 5.0f - c[2]};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FLOAT_EQ(p->axis[i], axis[i]);
+    delete_scene(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SceneLoader, PivotCorner,
+    ::testing::Values(PivotCase{"v 0 0 0\nv 10 0 0\nv 10 1 0\n", {0, 0, 0}},       // d23 shortest
+                      PivotCase{"v 0 0 0\nv 0 1 0\nv 10 0 0\n", {10, 0, 0}},       // d12 shortest
+                      PivotCase{"v 0 1 0\nv 10 0 0\nv 0 0 0\n", {10, 0, 0}},       // d31 shortest
+                      PivotCase{"v 2 0 0\nv 4 0 0\nv 3 1.7320508 0\n", {2, 0, 0}}, // equilateral
+                      PivotCase{"v 1 0 0\nv 0 1 0\nv 0 0 1\n", {1, 0, 0}}));       // exact tie
+
+TEST(SceneLoader, PivotWithoutGeometryHasZeroOriginAndAxis) {
+    scene* s = ParseScene("o pivot_x\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(std::vector<float>(s->objects->origin, s->objects->origin + 3),
+              (std::vector<float>{0, 0, 0}));
+    EXPECT_EQ(std::vector<float>(s->objects->axis, s->objects->axis + 3),
+              (std::vector<float>{0, 0, 0}));
+    delete_scene(s);
+}
+
+TEST(SceneLoader, CarriageReturnsAndBlankLinesChangeNothing) {
+    std::string plain = Vertices12() + "o a\ng g\nf 1/2/3 4/5/6 7/8/9\n";
+    std::string dos;
+    for (char c : plain)
+        dos += c == '\n' ? std::string("\r\n   \t\r\n\n") : std::string(1, c);
+    scene *a = ParseScene(plain), *b = ParseScene(dos);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(std::vector<float>(a->v, a->v + 36), std::vector<float>(b->v, b->v + 36));
+    EXPECT_STREQ(b->objects->name, "a");
+    EXPECT_STREQ(b->objects->groups->name, "g");
+    const face* f = b->objects->groups->faces;
+    ASSERT_EQ(f->n, 3);
+    EXPECT_EQ(Ints(f->ni, 3), (std::vector<int>{2, 5, 8}));
+    delete_scene(a);
+    delete_scene(b);
+}
+
+TEST(SceneLoader, CommentsAndUnknownKeywordsAreSkipped) {
+    scene* s = ParseScene("# o hidden\n#v 1 1 1\ns 1\nusemap x\nvv 1\nO b\no a\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->nv, 0);
+    EXPECT_STREQ(s->objects->name, "a");
+    EXPECT_EQ(s->objects->next, nullptr);
+    delete_scene(s);
+}
+
+TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
+    scene* s = ParseScene("mtllib x.mtl\nv 0 0 0\nvn 0 0 1\no a\ng first\nf 1//1\n"
+                          "g second\nusemtl red\nf 1//1\nusemtl blue\nf 1//1\n",
+                          kColours);
+    ASSERT_NE(s, nullptr);
+    const group* second = s->objects->groups;
+    const group* first = second->next;
+    EXPECT_STREQ(second->material->name, "blue");
+    EXPECT_STREQ(first->material->name, "red"); // mtllib makes its last material current
+    EXPECT_EQ(s->materials, first->material);
+    delete_scene(s);
+}
+
+TEST(SceneLoader, MaterialValuesFromTheLibrary) {
+    scene* s = ParseScene("mtllib x.mtl\n",
+                          "# lib\nnewmtl m\nKa 0.1 0.2 0.3\nKd 0.4 0.5 0.6\nKs 0.7 0.8 0.9\n"
+                          "Ns 96.5\nd 0.5\nNi 1.5\nillum 2\r\n");
+    ASSERT_NE(s, nullptr);
+    const material* m = s->materials;
+    ASSERT_NE(m, nullptr);
+    EXPECT_STREQ(m->name, "m");
+    EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.1f, 0.2f, 0.3f, 1}));
+    EXPECT_EQ(std::vector<float>(m->kd, m->kd + 4), (std::vector<float>{0.4f, 0.5f, 0.6f, 1}));
+    EXPECT_EQ(std::vector<float>(m->ks, m->ks + 4), (std::vector<float>{0.7f, 0.8f, 0.9f, 1}));
+    EXPECT_FLOAT_EQ(m->ns, 96.5f);
+    EXPECT_FLOAT_EQ(m->d, 0.5f);
+    EXPECT_EQ(m->pixels, nullptr);
+    delete_scene(s);
+}
+
+TEST(SceneLoader, GroupWithoutMaterialGetsDefaultGrey) {
+    scene* s = ParseScene("v 0 0 0\nvn 0 0 1\no a\ng g\nf 1//1\ng empty\n");
+    ASSERT_NE(s, nullptr);
+    const group* empty = s->objects->groups;
+    const material* m = empty->next->material;
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(std::vector<float>(m->kd, m->kd + 4), (std::vector<float>{0.8f, 0.8f, 0.8f, 1}));
+    EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.2f, 0.2f, 0.2f, 1}));
+    EXPECT_EQ(m->pixels, nullptr);
+    EXPECT_EQ(empty->material, nullptr); // no faces, nothing to draw
+    delete_scene(s);
+}
+
+TEST(SceneLoader, UnknownUsemtlLeavesNoMaterialSoTheGroupGetsGrey) {
+    scene* s =
+        ParseScene("mtllib x.mtl\nv 0 0 0\nvn 0 0 1\no a\ng g\nusemtl green\nf 1//1\n", kColours);
+    ASSERT_NE(s, nullptr);
+    EXPECT_FLOAT_EQ(s->objects->groups->material->kd[1], 0.8f);
+    EXPECT_STREQ(s->materials->name, "red"); // the grey one goes to the tail
+    delete_scene(s);
+}
+
+TEST(SceneLoader, MissingTextureFailsTheLoad) {
+    std::string dir = MakeTempDir();
+    WriteFile(dir + "a.obj", "mtllib a.mtl\nv 0 0 0\n");
+    WriteFile(dir + "a.mtl", "newmtl wood\nmap_Kd missing.tga\n");
+    set_path(dir.c_str());
+    ::testing::internal::CaptureStderr();
+    scene* s = load_scene("a.obj");
+    std::string err = ::testing::internal::GetCapturedStderr();
+    set_path("");
+    EXPECT_EQ(s, nullptr);
+    EXPECT_EQ(err, "demo: " + dir + "a.mtl:2: texture " + dir + "missing.tga: cannot open (" +
+                       "No such file or directory)\n");
+}
+
+TEST(SceneLoader, LoadSceneReadsFilesUnderThePrefix) {
+    std::string dir = MakeTempDir();
+    WriteFile(dir + "a.obj", "mtllib a.mtl\nv 1 2 3\nvn 0 0 1\no box\ng side\nf 1//1 1//1 1//1");
+    WriteFile(dir + "a.mtl", "newmtl m\nKd 0.5 0.25 1");
+    set_path(dir.c_str());
+    scene* s = load_scene("a.obj");
+    set_path("");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->nv, 1);
+    EXPECT_STREQ(s->objects->groups->material->name, "m");
+    EXPECT_FLOAT_EQ(s->objects->groups->material->kd[2], 1.0f);
+    EXPECT_EQ(s->objects->groups->list, -1);
+    EXPECT_EQ(s->objects->groups->faces->n, 3);
+    delete_scene(s);
+}
+
+TEST(SceneLoader, NameOf999CharactersFits) {
+    std::string name(999, 'n');
+    scene* s = ParseScene("o " + name + "\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(std::string(s->objects->name), name);
+    delete_scene(s);
+}

@@ -1,0 +1,93 @@
+#include "scene/scene.h"
+#include "tests/scene/scene_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+const Bgr kBlue{255, 0, 0}, kGreen{0, 255, 0}, kRed{0, 0, 255}, kWhite{255, 255, 255};
+
+// RGB bytes of the pixels, in order.
+std::vector<uint8_t> Rgb(std::initializer_list<Bgr> px) {
+    std::vector<uint8_t> out;
+    for (const Bgr& p : px)
+        out.insert(out.end(), {p.r, p.g, p.b});
+    return out;
+}
+
+struct Loaded {
+    std::vector<uint8_t> pixels;
+    int32_t width = -7, height = -7;
+    bool ok = false;
+};
+
+Loaded Load(const std::string& bytes) {
+    std::string path = MakeTempDir() + "t.tga";
+    WriteFile(path, bytes);
+    Loaded l;
+    uint8_t* p = tga_load(path.c_str(), &l.width, &l.height);
+    l.ok = p != nullptr;
+    if (p) l.pixels.assign(p, p + size_t(l.width) * l.height * 3);
+    free(p);
+    return l;
+}
+
+struct RowCase {
+    uint8_t descriptor;
+    bool file_order;
+};
+class TgaRowOrder : public ::testing::TestWithParam<RowCase> {};
+} // namespace
+
+TEST_P(TgaRowOrder, OnlyBit7KeepsFileOrderAndPixelsBecomeRgb) {
+    Loaded l = Load(TgaBytes(2, 2, {kBlue, kGreen, kRed, kWhite}, GetParam().descriptor));
+    ASSERT_TRUE(l.ok);
+    EXPECT_EQ(l.width, 2);
+    EXPECT_EQ(l.height, 2);
+    if (GetParam().file_order)
+        EXPECT_EQ(l.pixels, Rgb({kBlue, kGreen, kRed, kWhite}));
+    else
+        EXPECT_EQ(l.pixels, Rgb({kRed, kWhite, kBlue, kGreen}));
+}
+
+INSTANTIATE_TEST_SUITE_P(SceneTga, TgaRowOrder,
+                         ::testing::Values(RowCase{0x00, false}, RowCase{0x80, true},
+                                           RowCase{0x20, false}, RowCase{0xA0, true}));
+
+TEST(SceneTga, IdFieldIsSkippedBeforeThePixels) {
+    Loaded l = Load(TgaBytes(1, 2, {kRed, kGreen}, 0x80, 5));
+    ASSERT_TRUE(l.ok);
+    EXPECT_EQ(l.pixels, Rgb({kRed, kGreen}));
+}
+
+TEST(SceneTga, WidthIsReadLowByteFirst) {
+    std::vector<Bgr> row(256, kBlue);
+    row[255] = kRed;
+    std::string bytes = TgaBytes(256, 1, row, 0);
+    ASSERT_EQ(uint8_t(bytes[12]), 0x00);
+    ASSERT_EQ(uint8_t(bytes[13]), 0x01);
+    Loaded l = Load(bytes);
+    ASSERT_TRUE(l.ok);
+    EXPECT_EQ(l.width, 256);
+    EXPECT_EQ(l.height, 1);
+    EXPECT_EQ(std::vector<uint8_t>(l.pixels.end() - 6, l.pixels.end()), Rgb({kBlue, kRed}));
+}
+
+TEST(SceneTga, BytesAfterThePixelsAreIgnored) {
+    Loaded l = Load(TgaBytes(1, 1, {kGreen}, 0) + "TRUEVISION-XFILE.");
+    ASSERT_TRUE(l.ok);
+    EXPECT_EQ(l.pixels, Rgb({kGreen}));
+}
+
+TEST(SceneTga, FailureLeavesTheOutputsAlone) {
+    Loaded l = Load(TgaBytes(4, 4, {kGreen}, 0)); // 15 pixels short
+    EXPECT_FALSE(l.ok);
+    EXPECT_EQ(l.width, -7);
+    EXPECT_EQ(l.height, -7);
+    int32_t w = -7, h = -7;
+    EXPECT_EQ(tga_load("/nonexistent/x.tga", &w, &h), nullptr);
+    EXPECT_EQ(w, -7);
+    EXPECT_STREQ(scene_error(), "/nonexistent/x.tga: cannot open (No such file or directory)");
+}

@@ -8,11 +8,14 @@
 
 #include <cstdint>
 
-extern uint32_t fx_tex, fx_tex2;  // capture textures
-extern int32_t fx_tx, fx_ty;      // their size in texels
-extern float fx_x, fx_y;          // screen size in pixels
+extern uint32_t fx_tex, fx_tex2; // capture textures
+extern int32_t fx_tx, fx_ty;     // their size in texels
+extern float fx_x, fx_y;         // screen size in pixels
 
-void fx_init(int width, int height);
+// Side of the capture textures for one screen dimension: the smallest power
+// of two from 256 to 2048 that holds it, -1 when none does.
+int fx_texture_size(int pixels);
+void fx_init(int width, int height); // fatal error for sizes outside 1..2048
 void fx_shine(float r, float g, float b, float zstep, float angle);
 void fx_kaleido(int blend, float bright);
 void fx_separatergb(float dx, float dy);

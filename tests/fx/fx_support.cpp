@@ -1,0 +1,76 @@
+#include "tests/fx/fx_support.h"
+
+#include "fx/fx.h"
+
+#include <GL/gl.h>
+
+#include <sstream>
+
+void FxTest::SetUp() {
+    GLTest::SetUp();
+    if (fx_tex == 0 || fx_x != 800 || fx_y != 600) fx_init(800, 600);
+    // The caller's colour tints some effects; the demo keeps it white.
+    glColor4f(1, 1, 1, 1);
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+void FillRect(int x, int y, int w, int h, Rgb c) {
+    glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, 600 - y - h, w, h);
+    glClearColor(c.r / 255.f, c.g / 255.f, c.b / 255.f, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
+}
+
+float GradientRed(float x) {
+    return x / 800 * 255;
+}
+float GradientGreen(float y) {
+    return y / 600 * 255;
+}
+
+void FillGradient() {
+    // The fixture's projection: x -400..400, y -300 (top) .. 300.
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glDisable(GL_TEXTURE_2D);
+    glShadeModel(GL_SMOOTH);
+    glBegin(GL_QUADS);
+    glColor3ub(0, 0, 128);
+    glVertex2f(-400, -300);
+    glColor3ub(255, 0, 128);
+    glVertex2f(400, -300);
+    glColor3ub(255, 255, 128);
+    glVertex2f(400, 300);
+    glColor3ub(0, 255, 128);
+    glVertex2f(-400, 300);
+    glEnd();
+    glPopAttrib();
+}
+
+Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y) {
+    const uint8_t* p = &frame[(y * 800 + x) * 3];
+    return {p[0], p[1], p[2]};
+}
+
+int CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tol,
+                     std::string* first) {
+    int count = 0;
+    for (int y = 0; y < 600; ++y) {
+        for (int x = 0; x < 800; ++x) {
+            Rgb pa = FramePixel(a, x, y), pb = FramePixel(b, x, y);
+            if (ColorDistance(pa, pb) <= tol) continue;
+            if (count == 0 && first) {
+                std::ostringstream os;
+                os << "first difference at (" << x << ", " << y << "): " << pa << " vs " << pb;
+                *first = os.str();
+            }
+            ++count;
+        }
+    }
+    return count;
+}

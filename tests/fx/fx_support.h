@@ -1,0 +1,29 @@
+// Helpers for the effect pixel tests: a fixture that has the capture
+// textures made once for the 800x600 display, and plain-GL drawing of test
+// content in top-left-origin screen pixels (the 2D layer is not used here).
+#pragma once
+
+#include "tests/support/gl_fixture.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class FxTest : public GLTest {
+  protected:
+    void SetUp() override;
+};
+
+// Solid rectangle through a scissored clear: exact pixels, no blending.
+void FillRect(int x, int y, int w, int h, Rgb c);
+// Fills the whole screen with a smooth gradient: red grows to the right,
+// green downwards, blue fixed at 128.
+void FillGradient();
+// Red of FillGradient at a screen position (pixel centres at +0.5).
+float GradientRed(float x);
+float GradientGreen(float y);
+
+Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
+// Number of pixels that differ by more than tol, with the first one reported.
+int CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tol,
+                     std::string* first = nullptr);

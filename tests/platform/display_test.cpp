@@ -36,7 +36,7 @@ TEST_F(GLTest, KeyHitCountsPressesBetweenCallsAndClears) {
 TEST_F(GLTest, HeldKeyAndAutoRepeatCountOnce) {
     KeyHit(27);
     InjectKeyDown(27);
-    InjectKeyDown(27);  // auto-repeat delivers further key-downs
+    InjectKeyDown(27); // auto-repeat delivers further key-downs
     InjectKeyDown(27);
     EXPECT_EQ(KeyHit(27), 1);
     EXPECT_EQ(KeyDown(27), 1);
@@ -83,9 +83,13 @@ TEST_F(GLTest, QuitRequestIsRefused) {
 
 namespace {
 int32_t scripted_now = 0;
-int32_t scripted_clock(void*) { return scripted_now; }
+int32_t scripted_clock(void*) {
+    return scripted_now;
+}
 int flips_seen = 0;
-void count_flip(void*) { ++flips_seen; }
+void count_flip(void*) {
+    ++flips_seen;
+}
 } // namespace
 
 TEST_F(GLTest, ScriptedClockDrivesMilliSecs) {

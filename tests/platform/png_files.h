@@ -1,0 +1,37 @@
+// Test pictures written with libpng into a private temporary folder, so no
+// binary file is kept in the tree.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PngSpec {
+    int width = 1, height = 1;
+    int color_type = 2; // PNG_COLOR_TYPE_*
+    int bit_depth = 8;
+    bool interlaced = false;
+    std::vector<uint8_t> rows;    // packed rows as libpng expects them
+    std::vector<uint8_t> palette; // r, g, b triples for palette pictures
+    std::vector<uint8_t> trns;    // palette alphas, or one grey/RGB 16-bit value
+};
+
+// A fresh temporary folder, removed with the object.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+  private:
+    std::string dir_;
+};
+
+// Writes the picture; returns false when libpng refuses it.
+bool WritePng(const std::string& path, const PngSpec& spec);
+// An 8-bit RGB (channels 3) or RGBA (4) picture filled with one colour.
+PngSpec SolidSpec(int width, int height, int channels, const uint8_t* rgba);
+// Sets one pixel of such a picture (channels bytes from rgba).
+void SetPixel(PngSpec& spec, int x, int y, const uint8_t* rgba);
+std::vector<uint8_t> ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <unistd.h>
 
 struct TGraphicsDriver {
     const char* name;
@@ -43,13 +44,20 @@ struct PlatformState {
 PlatformState g;
 TGraphicsDriver gl2d_driver = {"GL2D"};
 std::atomic<int> pending_signal{0};
+std::atomic<bool> display_open{false};
 
 [[noreturn]] void exit_process(int status) {
     if (g.exit_hook) g.exit_hook(status);
     std::exit(status);
 }
 
-void on_signal(int sig) { pending_signal.store(sig); }
+// With a display open the next poll closes it and exits; without one there
+// is nothing to restore, and waiting for a poll that may never come would
+// leave the process running.
+void on_signal(int sig) {
+    if (!display_open.load()) _exit(0);
+    pending_signal.store(sig);
+}
 
 void install_signal_handlers() {
     static bool installed = false;
@@ -98,6 +106,7 @@ void close_display() {
     if (g.display->window) SDL_DestroyWindow(g.display->window);
     delete g.display;
     g.display = nullptr;
+    display_open.store(false);
     SDL_ShowCursor(SDL_ENABLE);
 }
 
@@ -152,6 +161,7 @@ TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     d->hertz = hertz;
     d->flags = flags;
     g.display = d;
+    display_open.store(true);
 
     Uint32 wflags = SDL_WINDOW_OPENGL;
     if (g.hidden) wflags |= SDL_WINDOW_HIDDEN;

@@ -34,6 +34,18 @@ TEST_P(StopSignal, ClosesTheDisplayAndExitsZero) {
         ::testing::ExitedWithCode(0), "exit 0 open 0 video 0");
 }
 
+TEST_P(StopSignal, WithoutADisplayExitsZeroAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    int sig = GetParam();
+    EXPECT_EXIT(
+        {
+            EndGraphics();
+            std::raise(sig); // nothing polls after this
+            std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
 INSTANTIATE_TEST_SUITE_P(IntAndTerm, StopSignal, ::testing::Values(SIGINT, SIGTERM));
 
 } // namespace

@@ -1,0 +1,230 @@
+// Pixel tests of the renderer inside the 3D bracket. With glsetup(1.0) the
+// view at distance d spans x -d..d and y -0.75d..0.75d, so a point (X, Y, -d)
+// lands on pixel (400 + 400 X / d, 300 - 400 Y / d).
+#include "scene/scene.h"
+#include "tests/scene/scene_files.h"
+#include "tests/support/gl_fixture.h"
+
+#include <GL/gl.h>
+
+#include <string>
+
+namespace {
+// Writes the files, loads the OBJ and returns the scene (null on failure).
+scene* LoadFiles(const std::string& obj, const std::string& mtl, const std::string& tga = "") {
+    std::string dir = MakeTempDir();
+    WriteFile(dir + "s.obj", obj);
+    WriteFile(dir + "s.mtl", mtl);
+    if (!tga.empty()) WriteFile(dir + "t.tga", tga);
+    set_path(dir.c_str());
+    scene* s = load_scene("s.obj");
+    set_path("");
+    return s;
+}
+
+// A square from (-1,-1) to (1,1) at depth z, facing the viewer, with texture
+// coordinates (0,0) at its bottom-left corner.
+std::string Square(float z) {
+    std::string zs = std::to_string(z);
+    return "v -1 -1 " + zs + "\nv 1 -1 " + zs + "\nv 1 1 " + zs + "\nv -1 1 " + zs +
+           "\nvn 0 0 1\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
+}
+
+int CountPixels(Rgb colour, int tol) {
+    std::vector<uint8_t> f = ReadFrame();
+    int n = 0;
+    for (size_t i = 0; i < f.size(); i += 3)
+        n += ColorDistance({f[i], f[i + 1], f[i + 2]}, colour) <= tol;
+    return n;
+}
+
+const Rgb kBlack{0, 0, 0};
+} // namespace
+
+TEST_F(GLTest, LitTexturedQuadShowsItsTextureInPlace) {
+    // 4 x 4 texels in 2 x 2 quadrants, stored top row first: red, green over
+    // blue, white.
+    const Bgr r{0, 0, 255}, g{0, 255, 0}, b{255, 0, 0}, w{255, 255, 255};
+    std::string tga = TgaBytes(4, 4, {r, r, g, g, r, r, g, g, b, b, w, w, b, b, w, w}, 0);
+    // Diffuse 0.5 and no ambient: a light straight ahead gives half of each texel.
+    scene* s = LoadFiles(
+        "mtllib s.mtl\n" + Square(-2) + "o quad\ng q\nusemtl tex\nf 1/1/1 2/2/1 3/3/1 4/4/1\n",
+        "newmtl tex\nKa 0 0 0\nKd 0.5 0.5 0.5\nKs 0 0 0\nNs 1\nmap_Kd t.tga\n", tga);
+    ASSERT_NE(s, nullptr);
+    glwipe();
+    glsetup(1.0f);
+    gllite(0, 0.0f, 0.0f, 10.0f, 1.0f);
+    render_scene(s, RENDER_SOLID);
+    gldone();
+    // Quadrant centres (+-0.5, +-0.5, -2) lie 12 units below the light, at
+    // cos = 12 / sqrt(144.5) = 0.9983: 255 * 0.5 * 0.9983 = 127.3.
+    EXPECT_NEAR_RGB(ReadPixel(300, 200), (Rgb{127, 0, 0}), 3);
+    EXPECT_NEAR_RGB(ReadPixel(500, 200), (Rgb{0, 127, 0}), 3);
+    EXPECT_NEAR_RGB(ReadPixel(300, 400), (Rgb{0, 0, 127}), 3);
+    EXPECT_NEAR_RGB(ReadPixel(500, 400), (Rgb{127, 127, 127}), 3);
+    EXPECT_EQ(ReadPixel(150, 300), kBlack); // outside the quad (x 200..600)
+    EXPECT_EQ(ReadPixel(400, 50), kBlack);  // above it (y 100..500)
+    delete_scene(s);
+}
+
+TEST_F(GLTest, TextureIsMadeWithClampAndLinearAndStaysBound) {
+    const Bgr r{0, 0, 255}, g{0, 255, 0};
+    std::string tga = TgaBytes(3, 2, {r, g, r, g, r, g}, 0x80); // 9-byte rows
+    scene* s = LoadFiles("mtllib s.mtl\n", "newmtl tex\nmap_Kd t.tga\n", tga);
+    ASSERT_NE(s, nullptr);
+    const material* m = s->materials;
+    ASSERT_NE(m->pixels, nullptr);
+    EXPECT_EQ(m->width, 3);
+    EXPECT_EQ(m->height, 2);
+    GLint bound = 0, wrap_s = 0, wrap_t = 0, mag = 0, min = 0, align = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), m->texture);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap_s);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap_t);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
+    EXPECT_EQ(wrap_s, GL_CLAMP);
+    EXPECT_EQ(wrap_t, GL_CLAMP);
+    EXPECT_EQ(mag, GL_LINEAR);
+    EXPECT_EQ(min, GL_LINEAR);
+    // A width of 3 breaks 4-byte rows; the texture still holds exactly the
+    // file's pixels, and the unpack alignment is the default again.
+    uint8_t tex[18] = {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, tex);
+    const uint8_t want[18] = {255, 0, 0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 255, 0, 0, 0, 255, 0};
+    EXPECT_EQ(std::vector<uint8_t>(tex, tex + 18), std::vector<uint8_t>(want, want + 18));
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &align);
+    EXPECT_EQ(align, 4);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    delete_scene(s);
+}
+
+class PivotTurn : public GLTest, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(PivotTurn, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
+    // Hinge at (-1, 0, -3), axis +z (towards the viewer); a green bar runs from
+    // the hinge to x = 1. Turned 90 degrees it points up.
+    scene* s =
+        LoadFiles("mtllib s.mtl\n"
+                  "v -1 0 -3\nv 5 0 -3\nv 5 0.1 -3\n"
+                  "v -1.1 -0.1 -2\nv -0.9 -0.1 -2\nv -0.9 0.1 -2\nv -1.1 0.1 -2\n"
+                  "v -1 -0.1 -3\nv 1 -0.1 -3\nv 1 0.1 -3\nv -1 0.1 -3\nvn 0 0 1\n"
+                  "o pivot_bar\ng hinge\nusemtl red\nf 4//1 5//1 6//1 7//1\nf 1//1 2//1 3//1\n"
+                  "o bar\ng b\nusemtl green\nf 8//1 9//1 10//1 11//1\n",
+                  "newmtl red\nKd 1 0 0\nnewmtl green\nKd 0 1 0\n");
+    ASSERT_NE(s, nullptr);
+    object* bar = find_object(s, "bar");
+    ASSERT_NE(bar->pivot, nullptr);
+    const Rgb green{0, 255, 0};
+    for (float angle : {0.0f, 90.0f}) {
+        bar->angle = angle;
+        ResetFrame();
+        glsetup(1.0f);
+        render_scene(s, GetParam());
+        gldone();
+        // At distance 3 one unit is 133.3 pixels; the hinge is at (266.7, 300).
+        bool up = angle == 90.0f;
+        EXPECT_EQ(ReadPixel(400, 300) == green, !up) << "angle " << angle;
+        EXPECT_EQ(ReadPixel(520, 300) == green, !up) << "angle " << angle;
+        EXPECT_EQ(ReadPixel(267, 233) == green, up) << "angle " << angle;
+        EXPECT_EQ(ReadPixel(267, 180) == green, up) << "angle " << angle;
+        EXPECT_EQ(ReadPixel(267, 420), kBlack) << "angle " << angle; // never below
+        EXPECT_EQ(CountPixels({255, 0, 0}, 60), 0) << "angle " << angle;
+    }
+    delete_scene(s);
+}
+
+INSTANTIATE_TEST_SUITE_P(SceneRender, PivotTurn,
+                         ::testing::Values(RENDER_SOLID | RENDER_UNLIT, RENDER_OUTLINE));
+
+// A cube from (-1,-1,-3) to (1,1,-5), faces wound counter-clockwise outside.
+std::string Cube() {
+    return "v -1 -1 -3\nv 1 -1 -3\nv 1 1 -3\nv -1 1 -3\n"
+           "v -1 -1 -5\nv 1 -1 -5\nv 1 1 -5\nv -1 1 -5\nvn 0 0 1\n"
+           "o cube\ng c\nusemtl yellow\n"
+           "f 1//1 2//1 3//1 4//1\nf 6//1 5//1 8//1 7//1\nf 2//1 6//1 7//1 3//1\n"
+           "f 1//1 4//1 8//1 5//1\nf 4//1 3//1 7//1 8//1\nf 1//1 5//1 6//1 2//1\n";
+}
+
+TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
+    scene* s = LoadFiles("mtllib s.mtl\n" + Cube(), "newmtl yellow\nKd 1 1 0\n");
+    ASSERT_NE(s, nullptr);
+    const group* g = s->objects->groups;
+    EXPECT_EQ(g->list, -1);
+    int32_t list = -1;
+    for (int frame = 0; frame < 2; ++frame) {
+        glClearColor(0, 0, 1, 1);
+        glwipe();
+        glsetup(1.0f);
+        gllite(0, 0.0f, 0.0f, 10.0f, 1.0f);
+        render_scene(s, RENDER_OUTLINE);
+        gldone();
+        glClearColor(0, 0, 0, 1);
+        if (frame == 0) list = g->list;
+        EXPECT_NE(g->list, -1);
+        EXPECT_EQ(g->list, list); // built once, then reused
+        EXPECT_TRUE(glIsList(GLuint(g->list)));
+        // The front face spans x 266.7..533.3 and y 166.7..433.3; the 8-pixel
+        // edge lines stick out 4 pixels beyond it.
+        EXPECT_EQ(ReadPixel(400, 300), (Rgb{255, 255, 0})) << "frame " << frame; // unlit
+        EXPECT_EQ(ReadPixel(536, 300), kBlack) << "frame " << frame;
+        EXPECT_EQ(ReadPixel(264, 300), kBlack) << "frame " << frame;
+        EXPECT_EQ(ReadPixel(400, 436), kBlack) << "frame " << frame;
+        EXPECT_EQ(ReadPixel(400, 164), kBlack) << "frame " << frame;
+        EXPECT_EQ(ReadPixel(545, 300), (Rgb{0, 0, 255})) << "frame " << frame;
+    }
+    delete_scene(s);
+}
+
+TEST_F(GLTest, WireDrawsTheEdgesOnly) {
+    // Wound clockwise: wire mode culls nothing.
+    scene* s = LoadFiles("mtllib s.mtl\n" + Square(-2) +
+                             "o quad\ng q\nusemtl green\n"
+                             "f 4//1 3//1 2//1 1//1\n",
+                         "newmtl green\nKd 0 1 0\n");
+    ASSERT_NE(s, nullptr);
+    glwipe();
+    glsetup(1.0f);
+    render_scene(s, RENDER_WIRE | RENDER_UNLIT);
+    gldone();
+    const Rgb green{0, 255, 0};
+    EXPECT_EQ(ReadPixel(400, 300), kBlack);
+    EXPECT_EQ(ReadPixel(300, 200), kBlack);
+    // Edges at x 200 and 600, y 100 and 500, lines 2 pixels wide.
+    EXPECT_EQ(ReadPixel(599, 300), green);
+    EXPECT_EQ(ReadPixel(200, 300), green);
+    EXPECT_EQ(ReadPixel(400, 100), green);
+    EXPECT_EQ(ReadPixel(400, 499), green);
+    int n = CountPixels(green, 0);
+    EXPECT_GT(n, 4 * 400);     // the whole perimeter, 1600 pixels long
+    EXPECT_LT(n, 4 * 400 * 3); // but no fill
+    delete_scene(s);
+}
+
+TEST_F(GLTest, SceneLightObjectReplacesTheViewLights) {
+    // A red directional light from +z; the view's white light is switched off
+    // while the scene is drawn.
+    scene* s = LoadFiles("mtllib s.mtl\n" + Square(-2) +
+                             "v 0 0 1\n"
+                             "o quad\ng q\nusemtl white\nf 1//1 2//1 3//1 4//1\n"
+                             "o pointSun\ng l\nusemtl sun\nf 5//1 5//1 5//1\n",
+                         "newmtl white\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\n"
+                         "newmtl sun\nKa 0 0 0\nKd 1 0 0\nKs 0 0 0\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->has_lights, 1);
+    glwipe();
+    glsetup(1.0f);
+    gllite(1, 0.0f, 0.0f, 10.0f, 1.0f);
+    for (int pass = 0; pass < 12; ++pass)
+        render_scene(s, RENDER_SOLID); // slots reused
+    GLboolean l0 = glIsEnabled(GL_LIGHT0), l1 = glIsEnabled(GL_LIGHT1);
+    gldone();
+    EXPECT_FALSE(l0); // back as it was
+    EXPECT_TRUE(l1);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    // Directional light along the normal: 255 * 1 * cos 0 in red only.
+    EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{255, 0, 0}), 1);
+    EXPECT_NEAR_RGB(ReadPixel(250, 150), (Rgb{255, 0, 0}), 1);
+    delete_scene(s);
+}

@@ -11,10 +11,10 @@
 #include <cstdint>
 
 struct TAudioSample {
-    int length = 0;          // frames
-    int rate = 0;            // Hz
-    int channels = 0;        // 1 or 2
-    int16_t* samples = nullptr;  // interleaved, host byte order
+    int length = 0;             // frames
+    int rate = 0;               // Hz
+    int channels = 0;           // 1 or 2
+    int16_t* samples = nullptr; // interleaved, host byte order
     ~TAudioSample();
 };
 
@@ -23,31 +23,33 @@ struct TMixerSample;
 struct TSound {
     TAudioSample* sample = nullptr;
     int loop = 0;
-    TMixerSample* mixer_sample = nullptr;  // shared with the channels playing it
+    TMixerSample* mixer_sample = nullptr; // shared with the channels playing it
     ~TSound();
 };
 
 struct TChannel {
-    uint32_t handle = 0;  // 0: no channel
+    uint32_t handle = 0; // 0: no channel
 };
 
 // Decodes the whole file; null when it cannot be opened or is not Ogg Vorbis.
 TAudioSample* LoadAudioSample(const char* path);
-TSound* LoadSound(const char* path, int flags = 0);    // flags bit 0: loop
+TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
+// Makes a sound of decoded frames (taking ownership); null if unusable.
+TSound* CreateSound(TAudioSample* sample, int flags = 0);
 TChannel AllocChannel();
-TChannel PlaySound(TSound* sound);                     // new auto-release channel
+TChannel PlaySound(TSound* sound); // new auto-release channel
 TChannel PlaySound(TSound* sound, TChannel channel);
-TChannel CueSound(TSound* sound);                      // new channel, paused
+TChannel CueSound(TSound* sound); // new channel, paused
 TChannel CueSound(TSound* sound, TChannel channel);
 void SetChannelVolume(TChannel channel, float volume);
-void SetChannelPan(TChannel channel, float pan);       // -1 left .. 1 right
-void SetChannelRate(TChannel channel, float rate);     // 1.0: the sound's own speed
+void SetChannelPan(TChannel channel, float pan);   // -1 left .. 1 right
+void SetChannelRate(TChannel channel, float rate); // 1.0: the sound's own speed
 void PauseChannel(TChannel channel);
 void ResumeChannel(TChannel channel);
 void StopChannel(TChannel channel);
 int ChannelPlaying(TChannel channel);
 
-// Name of the driver in use ("SDL" or "Null"), starting it if needed.
+// Name of the driver in use ("SDL", "Null" or "Manual"), starting it if needed.
 const char* AudioDriverName();
 // Stops the output and releases the device (also run at process exit).
 void ShutdownAudio();
@@ -56,5 +58,6 @@ void ShutdownAudio();
 // Selects the driver before first use: "SDL", "Null", or "Manual" (no output
 // thread; the caller pulls blocks with AudioMixBlock, e.g. to write a file).
 void SetAudioDriver(const char* name);
-// Mixes the next block of frames (at most 4096) into interleaved stereo S16.
+// Mixes the next frames into interleaved stereo S16, in blocks of at most
+// 4096; silence unless the Manual driver is in use.
 void AudioMixBlock(int16_t* out, int frames);

@@ -1,2 +1,0 @@
-// Placeholder until the mixer lands.
-#include "platform/audio/audio.h"

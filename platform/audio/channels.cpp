@@ -1,0 +1,205 @@
+// The main thread's half of the mixer: sounds, the channel handle table and
+// the channel operations. Every call first takes back the slots the audio
+// thread has finished with and drops sample references it no longer reads.
+#include "platform/audio/mixer.h"
+#include "platform/graphics.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+uint32_t MakeHandle(int slot, uint32_t generation) {
+    return (generation << kSlotBits) | uint32_t(slot);
+}
+
+void TakeBackFinished(Mixer& m) {
+    uint16_t slot;
+    while (m.finished.Pop(slot)) {
+        SlotOwner& owner = m.owner[slot];
+        owner.in_use = false;
+        ReleaseMixerSample(owner.sample);
+        owner.sample = nullptr;
+        m.free_slots[m.free_count++] = slot;
+    }
+    auto done = [&m](const DeferredRelease& d) {
+        uint32_t taken = m.control[d.slot].taken_serial.load(std::memory_order_acquire);
+        if (m.owner[d.slot].in_use && int32_t(taken - d.serial) < 0) return false;
+        ReleaseMixerSample(d.sample);
+        return true;
+    };
+    m.deferred.erase(std::remove_if(m.deferred.begin(), m.deferred.end(), done), m.deferred.end());
+}
+
+// The mixer and the slot of a live handle, or null.
+Mixer* Lookup(TChannel channel, int* slot) {
+    Mixer* m = ActiveMixer();
+    if (!m) return nullptr;
+    TakeBackFinished(*m);
+    *slot = int(channel.handle & kSlotMask);
+    const SlotOwner& owner = m->owner[*slot];
+    if (*slot == 0 || !owner.in_use || MakeHandle(*slot, owner.generation) != channel.handle)
+        return nullptr;
+    return m;
+}
+
+int Allocate(Mixer& m, bool auto_release) {
+    TakeBackFinished(m);
+    if (m.free_count == 0) return 0;
+    int slot = m.free_slots[--m.free_count];
+    SlotOwner& owner = m.owner[slot];
+    ++owner.generation;
+    owner.in_use = true;
+    owner.auto_release = auto_release;
+    // The audio thread no longer reads this slot, so its words can be reset.
+    SlotControl& c = m.control[slot];
+    c.volume.store(uint16_t(kUnitVolume), std::memory_order_relaxed);
+    c.pan.store(0, std::memory_order_relaxed);
+    c.rate.store(kUnitRate, std::memory_order_relaxed);
+    c.paused.store(false, std::memory_order_relaxed);
+    return slot;
+}
+
+void Free(Mixer& m, int slot) {
+    m.owner[slot].in_use = false;
+    m.free_slots[m.free_count++] = uint16_t(slot);
+}
+
+TChannel Start(TSound* sound, TChannel channel, bool given, bool paused) {
+    Mixer* m = ActiveMixer();
+    if (!m || !sound || !sound->mixer_sample) return TChannel{};
+    int slot = 0;
+    if (given) {
+        if (!Lookup(channel, &slot)) return channel;
+    } else {
+        slot = Allocate(*m, true);
+        if (slot == 0) return TChannel{}; // every handle is in use
+    }
+    SlotOwner& owner = m->owner[slot];
+    SlotControl& c = m->control[slot];
+    bool was_paused = c.paused.exchange(paused, std::memory_order_relaxed);
+    MixerStart start;
+    start.handle = MakeHandle(slot, owner.generation);
+    start.serial = owner.serial + 1;
+    start.sample = sound->mixer_sample;
+    start.request_ms = MilliSecs();
+    start.auto_release = owner.auto_release;
+    if (!m->started.Push(start)) {
+        c.paused.store(was_paused, std::memory_order_relaxed);
+        if (!given) Free(*m, slot);
+        return given ? channel : TChannel{};
+    }
+    owner.serial = start.serial;
+    RetainMixerSample(sound->mixer_sample);
+    if (owner.sample) m->deferred.push_back({slot, owner.serial, owner.sample});
+    owner.sample = sound->mixer_sample;
+    return TChannel{start.handle};
+}
+
+// Float to a clamped integer, truncating toward zero; NaN gives 0.
+int32_t Fixed(float value, float scale, int32_t lo, int32_t hi) {
+    if (!(value == value)) return 0;
+    double scaled = std::trunc(double(value) * scale);
+    return int32_t(std::clamp(scaled, double(lo), double(hi)));
+}
+
+} // namespace
+
+TSound::~TSound() {
+    ReleaseMixerSample(mixer_sample);
+    delete sample;
+}
+
+TSound* CreateSound(TAudioSample* sample, int flags) {
+    ActiveMixer(); // the first audio call picks the driver
+    if (!sample) return nullptr;
+    TMixerSample* mixer_sample = CreateMixerSample(*sample, flags & 1);
+    if (!mixer_sample) {
+        delete sample;
+        return nullptr;
+    }
+    auto* sound = new TSound;
+    sound->sample = sample;
+    sound->loop = flags & 1;
+    sound->mixer_sample = mixer_sample;
+    return sound;
+}
+
+TSound* LoadSound(const char* path, int flags) {
+    ActiveMixer();
+    TAudioSample* sample = LoadAudioSample(path);
+    return sample ? CreateSound(sample, flags) : nullptr;
+}
+
+TChannel AllocChannel() {
+    Mixer* m = ActiveMixer();
+    if (!m) return TChannel{};
+    int slot = Allocate(*m, false);
+    return slot ? TChannel{MakeHandle(slot, m->owner[slot].generation)} : TChannel{};
+}
+
+TChannel PlaySound(TSound* sound) {
+    return Start(sound, TChannel{}, false, false);
+}
+TChannel PlaySound(TSound* sound, TChannel channel) {
+    return Start(sound, channel, true, false);
+}
+TChannel CueSound(TSound* sound) {
+    return Start(sound, TChannel{}, false, true);
+}
+TChannel CueSound(TSound* sound, TChannel channel) {
+    return Start(sound, channel, true, true);
+}
+
+void SetChannelVolume(TChannel channel, float volume) {
+    int slot;
+    Mixer* m = Lookup(channel, &slot);
+    if (!m) return;
+    SlotControl& c = m->control[slot];
+    // A paused channel takes the volume at once; a playing one ramps to it.
+    uint32_t word = uint16_t(int16_t(Fixed(volume, 4096.0f, -32768, 32767)));
+    if (c.paused.load(std::memory_order_relaxed)) word |= kVolumeNow;
+    c.volume.store(word, std::memory_order_relaxed);
+}
+
+void SetChannelPan(TChannel channel, float pan) {
+    int slot;
+    if (Mixer* m = Lookup(channel, &slot))
+        m->control[slot].pan.store(Fixed(pan, 4096.0f, -4096, 4096), std::memory_order_relaxed);
+}
+
+void SetChannelRate(TChannel channel, float rate) {
+    int slot;
+    if (Mixer* m = Lookup(channel, &slot))
+        m->control[slot].rate.store(uint32_t(Fixed(rate, 65536.0f, 0, (1 << 24) - 1)),
+                                    std::memory_order_relaxed);
+}
+
+void PauseChannel(TChannel channel) {
+    int slot;
+    if (Mixer* m = Lookup(channel, &slot))
+        m->control[slot].paused.store(true, std::memory_order_relaxed);
+}
+
+void ResumeChannel(TChannel channel) {
+    int slot;
+    if (Mixer* m = Lookup(channel, &slot))
+        m->control[slot].paused.store(false, std::memory_order_relaxed);
+}
+
+void StopChannel(TChannel channel) {
+    int slot;
+    if (Mixer* m = Lookup(channel, &slot))
+        m->control[slot].stop_serial.store(m->owner[slot].serial, std::memory_order_relaxed);
+}
+
+int ChannelPlaying(TChannel channel) {
+    int slot;
+    Mixer* m = Lookup(channel, &slot);
+    if (!m) return 0;
+    const SlotControl& c = m->control[slot];
+    uint32_t serial = m->owner[slot].serial;
+    bool over = c.done_serial.load(std::memory_order_acquire) == serial ||
+                c.stop_serial.load(std::memory_order_relaxed) == serial;
+    return serial != 0 && !over && !c.paused.load(std::memory_order_relaxed) ? 1 : 0;
+}

@@ -1,0 +1,224 @@
+#include "tests/audio/mixer_fixture.h"
+
+namespace {
+
+using Mixer = ManualMixer;
+
+// Expected output of one channel at a constant gain from output frame start.
+std::vector<int16_t> Alone(const TSound& s, int frames, int start, int32_t gain) {
+    std::vector<int16_t> out(size_t(frames) * 2, 0);
+    for (int k = start; k < frames && k - start < s.sample->length; ++k)
+        for (int c = 0; c < 2; ++c)
+            out[size_t(k) * 2 + c] = Clip(Scaled(At(s, k - start, c), gain) >> 4);
+    return out;
+}
+
+TEST_F(Mixer, OneChannelAtUnitVolumeReproducesItsSamples) {
+    auto sound = MakeSound("unit", 10000, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    TChannel ch = PlaySound(sound.get());
+    ASSERT_NE(ch.handle, 0u);
+    PassLatency();
+    std::vector<int16_t> out = Mix(3 * 4096);
+    std::vector<int16_t> expected(out.size(), 0);
+    std::copy(sound->sample->samples, sound->sample->samples + 2 * 10000, expected.begin());
+    EXPECT_EQ(out, expected);
+    EXPECT_EQ(ChannelPlaying(ch), 0);
+}
+
+TEST_F(Mixer, MonoPlaysEquallyOnBothSides) {
+    auto sound = MakeSound("mono", 6000, 1, 44100, 15000);
+    ASSERT_TRUE(sound);
+    ASSERT_EQ(sound->sample->channels, 1);
+    PlaySound(sound.get());
+    PassLatency();
+    std::vector<int16_t> out = Mix(8192);
+    for (int k = 0; k < 8192; ++k) {
+        int16_t want = k < 6000 ? sound->sample->samples[k] : 0;
+        ASSERT_EQ(out[2 * k], want) << "frame " << k;
+        ASSERT_EQ(out[2 * k + 1], want) << "frame " << k;
+    }
+}
+
+// One cue, volume and resume per 10 ms frame; the output pulls 441 frames per
+// frame, so channel i starts 882 frames (20 ms) after the block it arrived in.
+// A 100 Hz left side repeats every 441 frames, so the channels add up there.
+TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
+    auto sound = MakeSound("hundred", 20000, 2, 44100, 12000, 0, 100.0);
+    ASSERT_TRUE(sound);
+    const int kChannels = 100, kFrameBlock = 441;
+    std::vector<int32_t> volume(kChannels);
+    std::vector<int16_t> out;
+    for (int i = 0; i < kChannels; ++i) {
+        float v = 0.3f + 0.007f * float(i);
+        volume[i] = VolumeWord(v);
+        TChannel ch = CueSound(sound.get());
+        ASSERT_NE(ch.handle, 0u);
+        SetChannelVolume(ch, v);
+        ResumeChannel(ch);
+        std::vector<int16_t> block = Mix(kFrameBlock);
+        out.insert(out.end(), block.begin(), block.end());
+        now_ms += 10;
+    }
+    const int total = kFrameBlock * (kChannels + 2) + 20000;
+    std::vector<int16_t> rest = Mix(total - int(out.size() / 2));
+    out.insert(out.end(), rest.begin(), rest.end());
+
+    int clipped = 0, unclipped = 0;
+    for (int k = 0; k < total; ++k) {
+        for (int c = 0; c < 2; ++c) {
+            int64_t sum = 0;
+            for (int i = 0; i < kChannels; ++i) {
+                int pos = k - kFrameBlock * (i + 2);
+                if (pos >= 0 && pos < 20000) sum += Scaled(At(*sound, pos, c), volume[i]);
+            }
+            int64_t level = sum >> 4;
+            (level > 32767 || level < -32768 ? clipped : unclipped)++;
+            ASSERT_EQ(out[size_t(k) * 2 + c], Clip(level)) << "frame " << k << " side " << c;
+        }
+    }
+    EXPECT_GT(clipped, 1000);
+    EXPECT_GT(unclipped, 1000);
+}
+
+TEST_F(Mixer, VolumeZeroOnPlayingChannelFadesToSilenceWithinOneBlock) {
+    auto sound = MakeSound("fade", 4000, 2, 44100, 20000, 1);
+    ASSERT_TRUE(sound);
+    TChannel ch = PlaySound(sound.get());
+    PassLatency();
+    std::vector<int16_t> first = Mix(4096);
+    for (int k = 0; k < 4096; ++k)
+        ASSERT_EQ(first[2 * k], At(*sound, k % 4000, 0));
+    SetChannelVolume(ch, 0.0f);
+    std::vector<int16_t> fade = Mix(4096);
+    // Over 4096 frames the volume falls by exactly one step per frame.
+    for (int k = 0; k < 4096; ++k)
+        for (int c = 0; c < 2; ++c)
+            ASSERT_EQ(fade[2 * k + c], Scaled(At(*sound, (4096 + k) % 4000, c), 4096 - k) >> 4)
+                << "frame " << k;
+    std::vector<int16_t> after = Mix(4096);
+    EXPECT_EQ(after, std::vector<int16_t>(after.size(), 0));
+    EXPECT_EQ(ChannelPlaying(ch), 1);
+}
+
+TEST_F(Mixer, VolumeSetWhilePausedTakesEffectWithoutRamp) {
+    auto sound = MakeSound("paused", 8000, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    TChannel ch = CueSound(sound.get());
+    SetChannelVolume(ch, 0.5f);
+    ResumeChannel(ch);
+    PassLatency();
+    EXPECT_EQ(Mix(8192), Alone(*sound, 8192, 0, 2048));
+}
+
+TEST_F(Mixer, VolumeSetWhilePlayingRampsFromTheOldLevel) {
+    auto sound = MakeSound("ramp", 8000, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    TChannel ch = PlaySound(sound.get());
+    SetChannelVolume(ch, 0.5f); // not yet mixed: the channel starts at 0.5
+    PassLatency();
+    std::vector<int16_t> out = Mix(4096);
+    EXPECT_EQ(out, Alone(*sound, 4096, 0, 2048));
+    SetChannelVolume(ch, 1.0f);
+    out = Mix(1024);
+    // 2048 -> 4096 over 1024 frames: two steps per frame.
+    for (int k = 0; k < 1024; ++k)
+        ASSERT_EQ(out[2 * k], Scaled(At(*sound, 4096 + k, 0), 2048 + 2 * k) >> 4) << k;
+}
+
+TEST_F(Mixer, HalfRateFilePlaysAtItsOwnPitchAndLength) {
+    const int kLength = 3000;
+    auto sound = MakeSound("half", kLength, 1, 22050, 20000);
+    ASSERT_TRUE(sound);
+    ASSERT_EQ(sound->sample->rate, 22050);
+    ASSERT_EQ(sound->sample->length, kLength);
+    TChannel ch = PlaySound(sound.get());
+    PassLatency();
+    std::vector<int16_t> out = Mix(2 * kLength - 2);
+    EXPECT_EQ(ChannelPlaying(ch), 1);
+    std::vector<int16_t> tail = Mix(4096);
+    out.insert(out.end(), tail.begin(), tail.end());
+    EXPECT_EQ(ChannelPlaying(ch), 0);
+    auto s = [&](int j) { return int32_t(sound->sample->samples[std::min(j, kLength - 1)]); };
+    for (int k = 0; k < int(out.size() / 2); ++k) {
+        int j = k / 2;
+        // Odd frames fall halfway between two source frames.
+        int32_t want = k >= 2 * kLength ? 0
+                       : k % 2 == 0     ? s(j)
+                                        : s(j) + (((s(j + 1) - s(j)) * 32768) >> 16);
+        ASSERT_EQ(out[2 * k], want) << "frame " << k;
+        ASSERT_EQ(out[2 * k + 1], want) << "frame " << k;
+    }
+}
+
+struct DelayCase {
+    int mix_after_ms;
+    int silent_frames;
+};
+class StartDelay : public ManualMixer, public ::testing::WithParamInterface<DelayCase> {};
+
+TEST_P(StartDelay, SoundStartsTwentyMillisecondsAfterTheRequest) {
+    auto sound = MakeSound("delay", 3000, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    PlaySound(sound.get());
+    now_ms += GetParam().mix_after_ms;
+    // Small blocks, so a delay can span more than one of them.
+    EXPECT_EQ(Mix(8192, 512), Alone(*sound, 8192, GetParam().silent_frames, 4096));
+}
+
+INSTANTIATE_TEST_SUITE_P(Mixer, StartDelay,
+                         ::testing::Values(DelayCase{0, 882}, DelayCase{5, 661}, DelayCase{19, 44},
+                                           DelayCase{20, 0}, DelayCase{500, 0}));
+
+TEST_F(Mixer, LoopingSoundWrapsToItsStart) {
+    const int kLength = 3001;
+    auto sound = MakeSound("loop", kLength, 2, 44100, 20000, 1);
+    ASSERT_TRUE(sound);
+    TChannel ch = PlaySound(sound.get());
+    PassLatency();
+    std::vector<int16_t> out = Mix(10000);
+    for (int k = 0; k < 10000; ++k)
+        for (int c = 0; c < 2; ++c)
+            ASSERT_EQ(out[2 * k + c], At(*sound, k % kLength, c)) << k;
+    EXPECT_EQ(ChannelPlaying(ch), 1);
+}
+
+struct PanCase {
+    float pan;
+    int32_t left, right; // gains at volume 1.0
+};
+class Pan : public ManualMixer, public ::testing::WithParamInterface<PanCase> {};
+
+TEST_P(Pan, SidesFollowThePan) {
+    auto sound = MakeSound("pan", 2000, 1, 44100, 20000);
+    ASSERT_TRUE(sound);
+    TChannel ch = CueSound(sound.get());
+    SetChannelPan(ch, GetParam().pan);
+    ResumeChannel(ch);
+    PassLatency();
+    std::vector<int16_t> out = Mix(2000);
+    for (int k = 0; k < 2000; ++k) {
+        ASSERT_EQ(out[2 * k], Scaled(At(*sound, k, 0), GetParam().left) >> 4) << k;
+        ASSERT_EQ(out[2 * k + 1], Scaled(At(*sound, k, 0), GetParam().right) >> 4) << k;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Mixer, Pan,
+                         ::testing::Values(PanCase{0.0f, 4096, 4096}, PanCase{1.0f, 0, 4096},
+                                           PanCase{-1.0f, 4096, 0}, PanCase{0.5f, 2048, 4096},
+                                           PanCase{-0.25f, 4096, 3072}));
+
+TEST_F(Mixer, RateSetBeforeStartPlaysAtHalfSpeed) {
+    auto sound = MakeSound("rate", 2000, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    TChannel ch = CueSound(sound.get());
+    SetChannelRate(ch, 0.5f);
+    ResumeChannel(ch);
+    PassLatency();
+    std::vector<int16_t> out = Mix(4096);
+    for (int k = 0; k < 4000; k += 2)
+        ASSERT_EQ(out[2 * k], At(*sound, k / 2, 0)) << k;
+    EXPECT_EQ(out[2 * 4000], 0);
+}
+
+} // namespace

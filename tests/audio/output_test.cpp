@@ -1,0 +1,59 @@
+// Plays a generated sound through the real SDL output, recorded by SDL's disk
+// driver (raw S16 stereo), and finds the decoded frames in the recording.
+#include "tests/audio/ogg_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+// Index of the first frame with a non-zero side, or -1.
+long FirstSound(const int16_t* samples, long frames) {
+    for (long k = 0; k < frames; ++k)
+        if (samples[2 * k] || samples[2 * k + 1]) return k;
+    return -1;
+}
+
+TEST(AudioOutput, DiskRecordingHoldsTheDecodedSamples) {
+    std::string recording = TempAudioPath("recording.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
+    SetAudioDriver("SDL");
+    ASSERT_STREQ(AudioDriverName(), "SDL");
+
+    const int kFrames = 22050;
+    auto sound = MakeSound("e2e", kFrames, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    TChannel ch = PlaySound(sound.get());
+    ASSERT_NE(ch.handle, 0u);
+    // Waits for the output thread to play the sound out (a condition, not a time).
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (ChannelPlaying(ch) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(ChannelPlaying(ch), 0) << "the output never finished the sound";
+    ShutdownAudio();
+
+    std::ifstream in(recording, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::remove(recording.c_str());
+    const auto* recorded = reinterpret_cast<const int16_t*>(bytes.data());
+    long recorded_frames = long(bytes.size() / 4);
+
+    const int16_t* decoded = sound->sample->samples;
+    long lead = FirstSound(decoded, kFrames);
+    long start = FirstSound(recorded, recorded_frames);
+    ASSERT_GE(lead, 0);
+    ASSERT_GE(start, 0) << "silent recording of " << recorded_frames << " frames";
+    long run = kFrames - lead;
+    ASSERT_GE(recorded_frames - start, run) << "recording stops early";
+    std::vector<int16_t> want(decoded + 2 * lead, decoded + 2 * kFrames);
+    std::vector<int16_t> got(recorded + 2 * start, recorded + 2 * (start + run));
+    EXPECT_EQ(got, want);
+    SetAudioDriver("Null");
+}
+
+} // namespace

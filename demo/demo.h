@@ -1,4 +1,10 @@
-// The demo's main program: start-up, the nine sections, the common exit.
+// The demo's main program: start-up, the nine sections of the timeline and
+// the common exit, as one straight sequence on the main thread. It returns
+// after closing the display (the process entry then exits 0), so tests and
+// the capture tool can run the real timeline in-process under the platform
+// layer's scripted clock, injected keys and frame hook. Reads data/ relative
+// to the working directory; a missing picture or soundtrack stops it at
+// start-up with one line on stderr.
 #pragma once
 
 void DemoMain();

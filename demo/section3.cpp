@@ -1,0 +1,39 @@
+// Section 3, background and captions (to 47.974 s): image 7 behind image 1
+// sliding right, and from 36 s six captions in turn near the top.
+#include "demo/timeline.h"
+
+#include "platform/draw2d.h"
+#include "platform/graphics.h"
+
+namespace {
+
+struct Caption {
+    double from_s, to_s;
+    int slot;
+};
+
+// Image 13 comes before image 12; 9's window overlaps 10's by 30 ms.
+const Caption kCaptions[] = {
+    {36, 38, 8}, {38, double(40.03f), 9}, {40, 42, 10}, {42, 44, 11}, {44, 46, 13}, {46, 48, 12}};
+
+bool Frame(Demo& d) {
+    ReadClock(d);
+    const double t = d.t;
+    SetBlend(3);
+    SetAlpha(1.0f);
+    SetRotation(0);
+    SetColor(255, 255, 255);
+    DrawImage(d.images[7], -400, -300, 0);
+    DrawImage(d.images[1], float(-700 + t / 100), float(-70 - t / 1000), 0);
+    for (const Caption& c : kCaptions)
+        if (InWindow(t, c.from_s, c.to_s)) DrawImage(d.images[c.slot], -400, -280, 0);
+    Flip(-1);
+    Cls();
+    return !KeyHit(27);
+}
+
+} // namespace
+
+bool Section3(Demo& d) {
+    return RunSection(d, double(47.974f), Frame);
+}

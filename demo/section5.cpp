@@ -1,0 +1,41 @@
+// Section 5, picture overlays (to 80 s): image 14 behind image 1 drifting
+// up and left, and from 66 s seven overlays in turn near the top-left.
+#include "demo/timeline.h"
+
+#include "platform/draw2d.h"
+#include "platform/graphics.h"
+
+namespace {
+
+struct Overlay {
+    double from_s, to_s;
+    int slot;
+};
+
+// Window 2 closes at 70.03 s, so slots 16 and 17 share 70001 to 70029 ms.
+const Overlay kOverlays[] = {
+    {66, 68, 15}, {68, double(70.03f), 16}, {70, 72, 17}, {72, 74, 22}, {74, 76, 19}, {76, 78, 18},
+    {78, 80, 21}};
+
+bool Frame(Demo& d) {
+    ReadClock(d);
+    const double t = d.t;
+    const double s = t / 100;
+    SetBlend(3);
+    SetAlpha(1.0f);
+    SetRotation(0.0f);
+    SetColor(255, 255, 255);
+    DrawImage(d.images[14], -400, -300, 0);
+    DrawImage(d.images[1], float(600 - s), float(-40 - s / 10), 0);
+    for (const Overlay& o : kOverlays)
+        if (InWindow(t, o.from_s, o.to_s)) DrawImage(d.images[o.slot], -400, -280, 0);
+    Flip(-1);
+    Cls();
+    return !KeyHit(27);
+}
+
+} // namespace
+
+bool Section5(Demo& d) {
+    return RunSection(d, 80.0, Frame);
+}

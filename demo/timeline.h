@@ -1,0 +1,67 @@
+// The driver's own interface between start-up, the section runner and the
+// nine sections: the frame variables and resources of one run, and the
+// helpers every section shares. Internal to demo/.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+struct TImage;
+struct TSound;
+struct scene;
+
+const int kImageSlots = 30;
+const int kNumberImages = 5;
+
+struct Demo {
+    // Frame variables: they keep their value across frames and sections.
+    double t = 0.0;          // demo time of the latest frame, whole ms
+    double fade_in = 0.0;    // alpha of image 2 in section 1
+    double ring_angle = 0.0; // rotation of section 2's lines, degrees
+    double fade = 0.0;       // volume of section 9's next playback
+    int32_t start_ms = 0;    // MilliSecs() at the start mark
+    // Resources, loaded once at start-up and kept to the end of the process.
+    scene* scene1 = nullptr;
+    scene* scene2 = nullptr;
+    TSound* soundtrack = nullptr;
+    TImage* images[kImageSlots] = {};
+    TImage* numbers[kNumberImages] = {}; // image slots 24 to 28
+};
+
+// Opens the display and loads everything; false leads to the common exit.
+bool StartUp(Demo& d);
+
+// t = MilliSecs() - start mark, once per frame. The difference is taken in
+// 32 bits so that a wrap of the millisecond counter does not break it.
+void ReadClock(Demo& d);
+
+// Draws frames while the previous frame's t/1000 is below end_s; a frame
+// returns false when Escape was pressed. False: go to the common exit.
+using SectionFrame = bool (*)(Demo& d);
+bool RunSection(Demo& d, double end_s, SectionFrame frame);
+
+bool Section1(Demo& d);
+bool Section2(Demo& d);
+bool Section3(Demo& d);
+bool Section4(Demo& d);
+bool Section5(Demo& d);
+bool Section6(Demo& d);
+bool Section7(Demo& d);
+bool Section8(Demo& d); // with the one-time steps after section 7
+bool Section9(Demo& d); // with the one-time steps after section 8
+
+// Angles in degrees.
+inline double Sin(double degrees) {
+    return std::sin(degrees * 0.017453292519943295);
+}
+inline double Cos(double degrees) {
+    return std::cos(degrees * 0.017453292519943295);
+}
+
+// A time window (a, b) in seconds admits a frame when a < t/1000 < b.
+// Bounds with a fractional part are written as floats widened to double on
+// purpose: the single-precision value decides the whole-millisecond bound
+// (8.02f lies above 8.02, so the frame at 8020 ms is still inside).
+inline bool InWindow(double t, double a, double b) {
+    return a < t / 1000 && t / 1000 < b;
+}

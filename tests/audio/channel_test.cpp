@@ -1,3 +1,4 @@
+#include "platform/audio/mixer.h"
 #include "tests/audio/mixer_fixture.h"
 
 #include <set>
@@ -112,6 +113,44 @@ TEST_F(Channels, SoundOutlivesItsOwnerWhileAChannelPlaysIt) {
     sound.reset();
     PassLatency();
     EXPECT_EQ(Mix(5000), expected);
+}
+
+// A restart pushed by the main thread while the audio thread was releasing the
+// same auto-release channel must not revive the released slot.
+TEST(MixerRing, StartArrivingAfterReleaseIsIgnored) {
+    TAudioSample pcm;
+    pcm.length = 100;
+    pcm.rate = 44100;
+    pcm.channels = 1;
+    pcm.samples = new int16_t[100];
+    for (int i = 0; i < 100; ++i)
+        pcm.samples[i] = int16_t(1000 + i);
+    TMixerSample* sample = CreateMixerSample(pcm, 0);
+    ASSERT_TRUE(sample);
+    Mixer* m = CreateMixer(0);
+    MixerStart start;
+    start.handle = (1u << kSlotBits) | 5u;
+    start.serial = 1;
+    start.sample = sample;
+    start.request_ms = 0;
+    start.auto_release = true;
+    ASSERT_TRUE(m->started.Push(start));
+    std::vector<int16_t> out(2 * 256);
+    MixBlock(*m, out.data(), 256, 20);
+    EXPECT_EQ(out[0], 1000);
+    EXPECT_EQ(out[2 * 99 + 1], 1099);
+    EXPECT_EQ(out[2 * 100], 0);
+    uint16_t released = 0;
+    ASSERT_TRUE(m->finished.Pop(released));
+    EXPECT_EQ(released, 5);
+    start.serial = 2;
+    ASSERT_TRUE(m->started.Push(start));
+    MixBlock(*m, out.data(), 256, 20);
+    EXPECT_EQ(out, std::vector<int16_t>(out.size(), 0));
+    EXPECT_EQ(m->active_count, 0);
+    EXPECT_FALSE(m->finished.Pop(released));
+    DestroyMixer(m);
+    ReleaseMixerSample(sample);
 }
 
 TEST(AudioDriver, NullDriverAcceptsEveryCallSilently) {

@@ -172,11 +172,13 @@ void RemoveVoice(Mixer& m, int index) {
     v.state = kStopped;
     v.active = false;
     m.active[index] = m.active[--m.active_count];
-    m.control[slot].done_serial.store(v.serial, std::memory_order_release);
     if (v.auto_release) {
+        // The handle goes stale when the main thread takes the slot back.
         v.retired_handle = v.handle;
         v.sample = nullptr;
         m.finished.Push(uint16_t(slot)); // cannot fail: a slot is out at most once
+    } else {
+        m.control[slot].done_serial.store(v.serial, std::memory_order_release);
     }
 }
 

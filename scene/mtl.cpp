@@ -18,11 +18,14 @@ bool load_texture(material* m, const std::string& line, int number) {
     int32_t w = 0, h = 0;
     uint8_t* pixels = tga_load(path.c_str(), &w, &h);
     if (!pixels) return set_error(where, std::string("texture ") + scene_error()), false;
-    m->pixels = pixels;
     m->width = w;
     m->height = h;
-    make_texture(m);
-    return true;
+    m->pixels = pixels;
+    if (make_texture(m, path)) return true;
+    // Untextured again, as when the file does not load.
+    free(pixels);
+    m->pixels = nullptr;
+    return set_error(where, std::string("texture ") + scene_error()), false;
 }
 } // namespace
 

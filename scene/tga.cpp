@@ -81,7 +81,15 @@ uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out) {
     return pixels;
 }
 
-void make_texture(material* m) {
+bool make_texture(material* m, const std::string& path) {
+    // Larger images would leave an incomplete texture that draws as white.
+    GLint max = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+    if (max > 0 && (m->width > max || m->height > max)) {
+        set_error(path, "image of " + std::to_string(m->width) + " x " + std::to_string(m->height) +
+                            " pixels, over this OpenGL's " + std::to_string(max));
+        return false;
+    }
     glGenTextures(1, &m->texture);
     glBindTexture(GL_TEXTURE_2D, m->texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
@@ -100,4 +108,5 @@ void make_texture(material* m) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, m->width, m->height, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  m->pixels);
     if (packed) glPopClientAttrib();
+    return true;
 }

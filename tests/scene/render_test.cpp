@@ -228,3 +228,20 @@ TEST_F(GLTest, SceneLightObjectReplacesTheViewLights) {
     EXPECT_NEAR_RGB(ReadPixel(250, 150), (Rgb{255, 0, 0}), 1);
     delete_scene(s);
 }
+
+TEST_F(GLTest, TextureWiderThanOpenGLAllowsFailsTheLoad) {
+    GLint max = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
+    ASSERT_GT(max, 0);
+    std::string tga = TgaBytes(max + 1, 1, std::vector<Bgr>(max + 1, Bgr{1, 2, 3}), 0);
+    ::testing::internal::CaptureStderr();
+    scene* s = LoadFiles("mtllib s.mtl\n", "newmtl tex\nmap_Kd t.tga\n", tga);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(s, nullptr);
+    std::string want = "t.tga: image of " + std::to_string(max + 1) +
+                       " x 1 pixels, over this OpenGL's " + std::to_string(max) + "\n";
+    ASSERT_GE(err.size(), want.size());
+    EXPECT_EQ(err.substr(err.size() - want.size()), want);
+    EXPECT_EQ(err.find("s.mtl:2: texture "), err.find(':', 6) - 5) << err;
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

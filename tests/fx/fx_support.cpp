@@ -74,3 +74,24 @@ int CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& 
     }
     return count;
 }
+
+const std::vector<EffectCase>& AllEffects() {
+    static const std::vector<EffectCase> effects = {
+        {"shine", [] { fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5); }},
+        {"kaleido", [] { fx_kaleido(1, 1); }},
+        {"separatergb", [] { fx_separatergb(0.03f, 0); }},
+        {"blur", [] { fx_blur(); }},
+        {"squareblur", [] { fx_squareblur(40, 0, 1, 0.5f, 0.5f, 0.5f); }},
+        {"duplicate", [] { fx_duplicate(2); }},
+        {"stack", [] { fx_stack(1, 1, 1, 0.6f); }},
+    };
+    return effects;
+}
+
+void PrintTo(const EffectCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string EffectName(const ::testing::TestParamInfo<EffectCase>& info) {
+    return info.param.name;
+}

@@ -6,6 +6,7 @@
 #include "tests/support/gl_fixture.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,3 +28,12 @@ Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
 // Number of pixels that differ by more than tol, with the first one reported.
 int CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tol,
                      std::string* first = nullptr);
+
+// Every effect once, with the arguments the demo uses where it calls it.
+struct EffectCase {
+    const char* name;
+    std::function<void()> run;
+};
+const std::vector<EffectCase>& AllEffects();
+void PrintTo(const EffectCase& c, std::ostream* os);
+std::string EffectName(const ::testing::TestParamInfo<EffectCase>& info);

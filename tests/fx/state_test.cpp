@@ -6,7 +6,6 @@
 #include <GL/gl.h>
 
 #include <array>
-#include <functional>
 
 namespace {
 
@@ -130,29 +129,6 @@ std::vector<float> ReadDepth() {
     return depth;
 }
 
-struct EffectCase {
-    const char* name;
-    std::function<void()> run;
-};
-
-void PrintTo(const EffectCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-std::string CaseName(const ::testing::TestParamInfo<EffectCase>& info) {
-    return info.param.name;
-}
-
-const EffectCase kEffects[] = {
-    {"shine", [] { fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5); }},
-    {"kaleido", [] { fx_kaleido(1, 1); }},
-    {"separatergb", [] { fx_separatergb(0.03f, 0); }},
-    {"blur", [] { fx_blur(); }},
-    {"squareblur", [] { fx_squareblur(40, 0, 1, 0.5f, 0.5f, 0.5f); }},
-    {"duplicate", [] { fx_duplicate(2); }},
-    {"stack", [] { fx_stack(1, 1, 1, 0.6f); }},
-};
-
 class FxRestores : public FxTest, public ::testing::WithParamInterface<EffectCase> {};
 
 } // namespace
@@ -210,4 +186,4 @@ TEST_P(FxRestores, PictureInside3DViewDrawsAsWithout) {
     Leave3DState();
 }
 
-INSTANTIATE_TEST_SUITE_P(Effects, FxRestores, ::testing::ValuesIn(kEffects), CaseName);
+INSTANTIATE_TEST_SUITE_P(Effects, FxRestores, ::testing::ValuesIn(AllEffects()), EffectName);

@@ -1,0 +1,112 @@
+// The 2D layer caches its blend mode, colour and texture binding; after any
+// effect, alone or inside a 3D view, a picture must come out exactly as it
+// does without the effect.
+#include "platform/draw2d.h"
+#include "scene/scene.h"
+#include "tests/fx/fx_support.h"
+#include "tests/platform/png_files.h"
+
+#include <GL/gl.h>
+
+#include <set>
+
+namespace {
+
+// 16x16 with colour and alpha varying over it, so that blending, tint,
+// filtering and placement all show in the result.
+TImage* LoadTestPicture(const TempDir& dir) {
+    const uint8_t clear[4] = {0, 0, 0, 0};
+    PngSpec spec = SolidSpec(16, 16, 4, clear);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const uint8_t p[4] = {uint8_t(x * 16), uint8_t(y * 16), uint8_t(255 - x * 8),
+                                  uint8_t(64 + (x + y) * 6)};
+            SetPixel(spec, x, y, p);
+        }
+    }
+    const std::string path = dir.Path("fx_picture.png");
+    if (!WritePng(path, spec)) return nullptr;
+    return LoadImage(path.c_str());
+}
+
+// A mid-run 2D state: alpha blend, tint, rotation, scale, moved pictures.
+void SetDrawState() {
+    SetBlend(3);
+    SetColor(220, 180, 255);
+    SetAlpha(0.8f);
+    SetRotation(20);
+    SetScale(6, 4);
+    SetClsColor(10, 20, 40);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(25, -15, 0);
+}
+
+int DistinctColours(const std::vector<uint8_t>& frame) {
+    std::set<uint32_t> colours;
+    for (size_t i = 0; i + 2 < frame.size(); i += 3)
+        colours.insert(frame[i] << 16 | frame[i + 1] << 8 | frame[i + 2]);
+    return int(colours.size());
+}
+
+void DrawPicture(TImage* image) {
+    Cls();
+    DrawImage(image, -60, 40);
+    DrawImage(image, 150, -120);
+}
+
+class FxDrawAfter : public FxTest, public ::testing::WithParamInterface<EffectCase> {
+  protected:
+    void SetUp() override {
+        FxTest::SetUp();
+        // The fixture sets GL state behind the layer's back; make the layer
+        // forget its caches, then restore the centred projection.
+        ResetDraw2D(800, 600);
+        ResetFrame();
+        image_ = LoadTestPicture(dir_);
+        ASSERT_NE(image_, nullptr);
+        SetDrawState();
+        DrawPicture(image_); // fills the layer's caches
+        DrawPicture(image_);
+        want_ = ReadFrame();
+        ASSERT_GT(DistinctColours(want_), 100) << "the picture must be drawn textured";
+        FillRect(0, 0, 800, 600, {120, 60, 30});
+        DrawImage(image_, 0, 0); // content for the effect to capture
+    }
+    void TearDown() override {
+        SetBlend(2);
+        SetColor(255, 255, 255);
+        SetAlpha(1);
+        SetRotation(0);
+        SetScale(1, 1);
+        SetClsColor(0, 0, 0);
+    }
+    void ExpectSameAsWithout() {
+        DrawPicture(image_);
+        std::string where;
+        EXPECT_EQ(CountDifferences(want_, ReadFrame(), 0, &where), 0) << where;
+    }
+
+    TempDir dir_;
+    TImage* image_ = nullptr;
+    std::vector<uint8_t> want_;
+};
+
+} // namespace
+
+TEST_P(FxDrawAfter, DrawImageAsWithoutEffect) {
+    GetParam().run();
+    ExpectSameAsWithout();
+}
+
+TEST_P(FxDrawAfter, DrawImageAsWithoutEffectInside3DView) {
+    glsetup(1.0f);
+    gllite(0, 0, 100, 100, 1);
+    glRotatef(30, 0, 1, 0);
+    glTranslated(0, -20, -200);
+    GetParam().run();
+    gldone();
+    ExpectSameAsWithout();
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, FxDrawAfter, ::testing::ValuesIn(AllEffects()), EffectName);

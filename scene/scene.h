@@ -62,6 +62,15 @@ struct scene {
     material* materials;
 };
 
+// Accepted beyond the strict subset: runs of blanks between face references
+// and after the last one. Refused with a message: relative (negative) or
+// out-of-range indices, references without exactly two '/', an "f" before any
+// "g", a "g" before any "o", a library colour line before any "newmtl", names
+// and paths over 999 characters, short or empty TGA files, textures larger
+// than OpenGL allows. A group read while no material was current gets a grey
+// material (OpenGL's default: Ka 0.2, Kd 0.8, Ks 0, Ns 0, d 1), appended at
+// the tail of the material list; library entries start from the same values.
+// TGA headers are read as uncompressed 24-bit whatever their type fields say.
 void set_path(const char* path);
 scene* load_scene(const char* name); // prints one line on stderr when it fails
 // The last failure of load_scene, get_scene or tga_load: "file:line: problem".
@@ -73,10 +82,13 @@ void delete_scene(scene* s);
 
 uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out);
 
+// Light objects take GL_LIGHT0 upwards, starting again at GL_LIGHT0 on every
+// render_scene; light objects past the eighth are not lit.
 void render_scene(scene* s, int32_t flags);
 void render_object(scene* s, object* o, int32_t flags);
 
 void glwipe();
 void glsetup(float zoom);
+// index outside 0..7 does nothing; strength 0 sets the light but leaves it off.
 void gllite(int32_t index, float x, float y, float z, float strength);
 void gldone();

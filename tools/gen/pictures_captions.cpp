@@ -2,6 +2,7 @@
 #include "tools/gen/pictures.h"
 #include "tools/gen/text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -20,19 +21,24 @@ TextStyle label_style(Rgba c, int px) {
 Image caption(const std::string& label, const std::string& line, Rgba accent, int w = 800,
               int h = 160) {
     Image img(w, h);
+    int px = 52; // as large as fits
+    while (px > 24 && text_width(line, SANS_BOLD, px, 1.f) > w - 100)
+        --px;
+    float right = std::min(float(w) - 40, 120.f + text_width(line, SANS_BOLD, px, 1.f));
     // A soft dark band keeps the text readable over any background.
     Mask band(w, h);
-    fill_polygon(band, {{0, 18}, {620, 18}, {560, 150}, {0, 150}});
+    fill_polygon(band, {{0, 18}, {right + 60, 18}, {right, 150}, {0, 150}});
     Mask soft = blur(band, 24);
     paint_fn(img, soft, [&](float x, float) {
-        return Rgba{0.03f, 0.01f, 0.09f, 0.55f * (1 - smoothstep(300, 640, x))};
+        return Rgba{0.03f, 0.01f, 0.09f, 0.6f * (1 - smoothstep(right - 200, right + 60, x))};
     });
     Mask bar(w, h);
     fill_polygon(bar, {{40, 62}, {46, 62}, {46, 132}, {40, 132}});
     glow(img, blur(bar, 8), {accent.r, accent.g, accent.b, 0.8f});
     paint(img, bar, accent);
     draw_text(img, label, label_style(accent, 22), 62, 30);
-    draw_text(img, line, big_style(kCream, mix(kCream, accent, 0.55f), accent, 52), 60, 62);
+    draw_text(img, line, big_style(kCream, mix(kCream, accent, 0.55f), accent, px), 60,
+              62 + (52 - px) / 2);
     bleed_edges(img);
     return img;
 }
@@ -135,7 +141,7 @@ Image title() { // slot 3: the title, top right
 
 Image bobbing_line() { // slot 5: bottom centre, bobbing
     Image img(260, 80);
-    draw_text_centred(img, "NO SAMPLES", big_style(kCream, kCyan, kCyan, 34), 130, 6);
+    draw_text_centred(img, "NO SAMPLES", big_style(kCream, kCyan, kCyan, 30), 130, 8);
     draw_text_centred(img, "NO STOCK PIXELS", label_style(kPink, 16), 130, 50);
     bleed_edges(img);
     return img;
@@ -165,7 +171,7 @@ Image lower_third() { // slot 6: left edge, below the centre line
 Image unused() { // slot 20: loaded, never shown
     Image img(400, 120);
     draw_text_centred(img, "THE TENTH FOLD", label_style(kGold, 20), 200, 16);
-    draw_text_centred(img, "you found the hidden picture", big_style(kCream, kPink, kPink, 24), 200,
+    draw_text_centred(img, "you found the hidden picture", big_style(kCream, kPink, kPink, 21), 200,
                       58);
     bleed_edges(img);
     return img;

@@ -85,8 +85,13 @@ Image picture_ring() { // slot 29: sharp, over the zooming numbers
     glow(img, blur(marks, 8), {1.f, 0.3f, 0.7f, 0.9f});
     paint(img, marks, rgb(0xff7fc8));
     Mask txt(n, n);
-    const char* words = "NINEFOLD \u00b7 COUNTDOWN \u00b7 NINEFOLD \u00b7 COUNTUP \u00b7 ";
-    text_on_circle(txt, words, SANS_CONDENSED_BOLD, 22, c, c, 240, -8, 5.5f);
+    const std::string words = "NINEFOLD \u00b7 COUNTDOWN \u00b7 NINEFOLD \u00b7 COUNTUP \u00b7 ";
+    // Spread the letters so that the words close the circle exactly.
+    float room = 2 * kPi * 240 - text_width(words, SANS_CONDENSED_BOLD, 22);
+    float glyphs = 0;
+    for (char ch : words)
+        glyphs += (ch & 0xc0) != 0x80;
+    text_on_circle(txt, words, SANS_CONDENSED_BOLD, 22, c, c, 240, 0, room / glyphs);
     glow(img, blur(txt, 6), {1.f, 0.8f, 0.4f, 0.6f});
     paint(img, txt, rgb(0xfff0c8));
     bleed_edges(img);

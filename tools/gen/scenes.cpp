@@ -169,8 +169,13 @@ bool city(const std::string& dir) {
     const float top = z + 0.002f, hs = 0.06f;
     b.object("pivot_hatch");
     b.group("hinge", hatch);
-    b.polygon({{-hs, -hs, top}, {-hs, hs, top}, {-hs, hs, top + 0.1f}, {-hs, -hs, top + 0.1f}});
-    b.polygon({{-hs, 0, top}, {-hs + 0.3f, 0.01f, top}, {-hs + 0.3f, -0.01f, top}});
+    // Hinge point: the corner opposite the triangle's short edge; axis: from
+    // there to the centre of the small square, along the lid's left edge.
+    b.polygon({{-hs - 0.01f, 0, top - 0.01f},
+               {-hs + 0.01f, 0, top - 0.01f},
+               {-hs + 0.01f, 0, top + 0.01f},
+               {-hs - 0.01f, 0, top + 0.01f}});
+    b.polygon({{-hs, -hs, top}, {-hs + 0.2f, -hs + 0.01f, top}, {-hs + 0.2f, -hs - 0.01f, top}});
     b.object("hatch");
     b.group("lid", hatch);
     b.box({-hs, -hs, top}, {hs, hs, top + 0.02f}, 0, 0);

@@ -1,70 +1,8 @@
-#include "platform/entry.h"
-
-#include <unistd.h>
+#include "platform/datadir.h"
 
 #include <csignal>
-#include <cstdlib>
-#include <string>
-#include <sys/stat.h>
-#include <vector>
 
-#ifndef DEMO_INSTALLED_DATA_PARENT
-#define DEMO_INSTALLED_DATA_PARENT ""
-#endif
-
-namespace {
-
-std::vector<std::string> tried;
-std::string tried_text;
-
-bool has_data(const std::string& dir) {
-    struct stat st;
-    return stat((dir + "/data/scene1.obj").c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string executable_dir() {
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "";
-    path[n] = 0;
-    std::string s(path);
-    return s.substr(0, s.rfind('/'));
-}
-
-// Records a directory to look in; false when it was looked in already.
-bool note_tried(const std::string& dir) {
-    for (const std::string& d : tried)
-        if (d == dir) return false;
-    tried.push_back(dir);
-    if (!tried_text.empty()) tried_text += ", ";
-    tried_text += dir;
-    return true;
-}
-
-} // namespace
-
-bool FindDataDirectory() {
-    tried.clear();
-    tried_text.clear();
-    char cwd[4096];
-    note_tried(getcwd(cwd, sizeof cwd) ? cwd : ".");
-    if (has_data(".")) return true;
-
-    std::string candidates[3];
-    std::string exe = executable_dir();
-    candidates[0] = exe;
-    // An installed program finds its data through the prefix it was built
-    // for, or relative to itself when the package was installed elsewhere.
-    candidates[1] = DEMO_INSTALLED_DATA_PARENT;
-    if (!exe.empty()) candidates[2] = exe + "/../share/ninefold";
-    for (const std::string& dir : candidates) {
-        if (dir.empty() || !note_tried(dir)) continue;
-        if (has_data(dir) && chdir(dir.c_str()) == 0) return true;
-    }
-    return false;
-}
-
-const char* DataDirectoriesTried() { return tried_text.c_str(); }
+void DemoMain();  // the program's main, defined by the program that links the entry
 
 int main(int, char**) {
     std::signal(SIGPIPE, SIG_IGN);

@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 
 set(DEMO_DATA_PARENT ${CMAKE_INSTALL_FULL_DATADIR}/ninefold)
-target_compile_definitions(platform_entry PRIVATE
+target_compile_definitions(platform PRIVATE
   DEMO_INSTALLED_DATA_PARENT="${DEMO_DATA_PARENT}")
 
 install(TARGETS ninefold RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -5,7 +5,8 @@
 // At most 4095 channels exist at once; a channel is a small handle with a
 // generation count, so a handle kept after its channel ended is ignored.
 // Sounds and channels are made on the main thread; the audio thread touches
-// only preallocated memory and takes no lock.
+// only preallocated memory and takes no lock. With every handle in use,
+// PlaySound and CueSound give the empty handle 0, on which calls do nothing.
 #pragma once
 
 #include <cstdint>
@@ -31,7 +32,8 @@ struct TChannel {
     uint32_t handle = 0; // 0: no channel
 };
 
-// Decodes the whole file; null when it cannot be opened or is not Ogg Vorbis.
+// Decodes the whole file; null, with one line on stderr, when it cannot be
+// opened, is not mono or stereo Ogg Vorbis, or fails to decode.
 TAudioSample* LoadAudioSample(const char* path);
 TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
 // Makes a sound of decoded frames (taking ownership); null if unusable.

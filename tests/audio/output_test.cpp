@@ -56,6 +56,19 @@ TEST(AudioOutput, DiskRecordingHoldsTheDecodedSamples) {
     SetAudioDriver("Null");
 }
 
+TEST(AudioOutput, NoDeviceFallsBackToTheSilentNullDriver) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    SetAudioDriver("SDL");
+    EXPECT_STREQ(AudioDriverName(), "Null");
+    auto sound = MakeSound("nodevice", 500, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    TChannel ch = PlaySound(sound.get());
+    SetChannelVolume(ch, 0.5f);
+    EXPECT_EQ(ChannelPlaying(ch), 0);
+    ShutdownAudio();
+    SetAudioDriver("Null");
+}
+
 // Starts and changes channels while SDL's thread mixes them (dummy driver):
 // every auto-release channel ends and its slot comes back for reuse.
 TEST(AudioOutput, ChannelsStartedDuringOutputAllFinishAndReturnTheirSlots) {

@@ -63,3 +63,9 @@ void SetAudioDriver(const char* name);
 // Mixes the next frames into interleaved stereo S16, in blocks of at most
 // 4096; silence unless the Manual driver is in use.
 void AudioMixBlock(int16_t* out, int frames);
+// Observes the channel table (main thread): the live channels (at most max
+// of them; returns how many live), and the volume and pause state of one as
+// the mixer holds them (-1 for a handle that is not live).
+int ListChannels(TChannel* out, int max);
+float ChannelVolume(TChannel channel);
+int ChannelPaused(TChannel channel);

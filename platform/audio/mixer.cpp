@@ -110,10 +110,13 @@ template <int kCh> void MixSteady(Voice& v, int32_t* acc, int n, Gains g) {
             }
             v.position += uint64_t(run) << 32;
         } else {
+            uint64_t position = v.position;
+            const uint64_t step = v.step;
             for (int i = 0; i < run; ++i) {
-                MixFrame<kCh>(frames, v.position, g, out + 2 * i);
-                v.position += v.step;
+                MixFrame<kCh>(frames, position, g, out + 2 * i);
+                position += step;
             }
+            v.position = position;
         }
         done += run;
         if (v.position >= end && !PassEnd(v)) return;

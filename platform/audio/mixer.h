@@ -91,14 +91,12 @@ struct Voice {
     uint64_t step = 0;     // 32.32 frames per output frame
     int32_t volume = 0;    // current, 4096 = 1.0
     int64_t delay = 0;     // output frames before the first sample
-    int32_t request_ms = 0;
     uint32_t handle = 0;
     uint32_t serial = 0;
     uint32_t retired_handle = 0; // handle under which the slot went back
     VoiceState state = kStopped;
     bool auto_release = false;
     bool active = false;
-    bool fresh = false; // start delay still to be set
 };
 
 // Main thread only.

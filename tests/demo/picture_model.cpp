@@ -28,7 +28,15 @@ Texel TexelAt(const TPixmap* p, int x, int y) {
     return t;
 }
 
-enum Cover { kOutside, kTransparent, kOpaque, kUnknown };
+enum Cover { kOutside, kTexel, kUnknown };
+
+// Neighbouring texels may differ this much for a point to count as flat.
+const int kFlat = 6;
+
+bool Near(const Texel& a, const Texel& b) {
+    return std::abs(a.r - b.r) <= kFlat && std::abs(a.g - b.g) <= kFlat &&
+           std::abs(a.b - b.b) <= kFlat && std::abs(a.a - b.a) <= kFlat;
+}
 
 // What layer l shows at the centre of screen pixel (px, py).
 Cover Covers(const Layer& l, int px, int py, Texel* texel) {
@@ -40,37 +48,35 @@ Cover Covers(const Layer& l, int px, int py, Texel* texel) {
     Texel c = TexelAt(l.pic, tx, ty);
     for (int dy = -1; dy <= 1; ++dy)
         for (int dx = -1; dx <= 1; ++dx)
-            if (!(TexelAt(l.pic, tx + dx, ty + dy) == c)) return kUnknown;
+            if (!Near(TexelAt(l.pic, tx + dx, ty + dy), c)) return kUnknown;
     if (l.solid) c.a = 255;
     *texel = c;
-    if (c.a == 255) return kOpaque;
-    if (c.a == 0) return kTransparent;
-    return kUnknown;
+    return kTexel;
+}
+
+// Effective opacity of layer l at the point, 0 to 1.
+double Opacity(const Layer& l, const Texel& c) {
+    return c.a / 255.0 * l.alpha;
 }
 
 bool Expected(const std::vector<Layer>& stack, int n, int px, int py, Colour* out) {
     for (int i = n - 1; i >= 0; --i) {
         Texel c;
-        switch (Covers(stack[i], px, py, &c)) {
-        case kOutside:
-        case kTransparent:
-            continue;
-        case kUnknown:
-            return false;
-        case kOpaque: {
-            const double a = stack[i].alpha;
-            if (a >= 1.0) {
-                *out = {c.r, c.g, c.b};
-                return true;
-            }
-            Colour under;
-            if (!Expected(stack, i, px, py, &under)) return false;
-            *out = {int(std::lround(a * c.r + (1 - a) * under.r)),
-                    int(std::lround(a * c.g + (1 - a) * under.g)),
-                    int(std::lround(a * c.b + (1 - a) * under.b))};
+        const Cover cover = Covers(stack[i], px, py, &c);
+        if (cover == kOutside) continue;
+        if (cover == kUnknown) return false;
+        const double a = Opacity(stack[i], c);
+        if (c.a <= kFlat) continue; // transparent within filtering error
+        if (c.a >= 255 && stack[i].alpha >= 1.0) {
+            *out = {c.r, c.g, c.b};
             return true;
         }
-        }
+        Colour under;
+        if (!Expected(stack, i, px, py, &under)) return false;
+        *out = {int(std::lround(a * c.r + (1 - a) * under.r)),
+                int(std::lround(a * c.g + (1 - a) * under.g)),
+                int(std::lround(a * c.b + (1 - a) * under.b))};
+        return true;
     }
     *out = {0, 0, 0};
     return true;
@@ -80,15 +86,14 @@ int Distance(Colour a, Colour b) {
     return std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
 }
 
-const int kMatch = 8;    // read-back against expectation
-const int kDiffers = 48; // the two hypotheses must differ by this much
+const int kMatch = 10; // read-back against expectation
 
 template <typename Fn> void ForSamples(const Layer& top, Fn fn) {
     const int x0 = std::max(0, int(top.x)), y0 = std::max(0, int(top.y));
     const int x1 = std::min(800, int(top.x) + top.pic->width);
     const int y1 = std::min(600, int(top.y) + top.pic->height);
-    for (int y = y0 + 2; y < y1 - 2; y += 5)
-        for (int x = x0 + 2; x < x1 - 2; x += 5)
+    for (int y = y0 + 2; y < y1 - 2; y += 2)
+        for (int x = x0 + 2; x < x1 - 2; x += 2)
             fn(x, y);
 }
 
@@ -120,7 +125,8 @@ Frame ReadBackFrame() {
     return f;
 }
 
-Verdict Compare(const Frame& f, const std::vector<Layer>& stack, int i, bool below_known) {
+Verdict Compare(const Frame& f, const std::vector<Layer>& stack, int i, bool below_known,
+                int min_difference) {
     std::vector<Layer> without = stack;
     without.erase(without.begin() + i);
     Verdict v;
@@ -129,14 +135,15 @@ Verdict Compare(const Frame& f, const std::vector<Layer>& stack, int i, bool bel
         Texel unused;
         if (!ExpectedColour(stack, x, y, &a)) return;
         if (below_known) {
-            if (!ExpectedColour(without, x, y, &b) || Distance(a, b) < kDiffers) return;
+            if (!ExpectedColour(without, x, y, &b) || Distance(a, b) < min_difference) return;
         } else {
-            if (Covers(stack[i], x, y, &unused) != kOpaque) return;
+            if (Covers(stack[i], x, y, &unused) != kTexel || unused.a < 250) return;
         }
         ++v.points;
         const Colour got = f.At(x, y);
         if (Distance(got, a) <= kMatch) ++v.with;
         if (below_known && Distance(got, b) <= kMatch) ++v.without;
+        if (below_known && Distance(got, a) < Distance(got, b)) ++v.nearer;
     });
     return v;
 }
@@ -150,7 +157,7 @@ double EstimateAlpha(const Frame& f, const std::vector<Layer>& stack) {
     ForSamples(stack.back(), [&](int x, int y) {
         Colour c, b;
         Texel unused;
-        if (Covers(stack.back(), x, y, &unused) != kOpaque) return;
+        if (Covers(stack.back(), x, y, &unused) != kTexel || unused.a < 128) return;
         if (!ExpectedColour(with, x, y, &c) || !ExpectedColour(below, x, y, &b)) return;
         const Colour got = f.At(x, y);
         const int dc[3] = {c.r - b.r, c.g - b.g, c.b - b.b};

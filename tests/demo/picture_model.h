@@ -1,8 +1,8 @@
 // Expected screen colours of stacked pictures, worked out from their PNG
 // files: for tests that check which pictures a frame of the demo shows.
 // A sample point is known only where every picture that covers it is flat
-// (its 3x3 texel neighbourhood equal) and either opaque or transparent, so
-// filtering and sub-pixel placement cannot move the answer.
+// (its 3x3 texel neighbourhood nearly equal), so filtering and sub-pixel
+// placement cannot move the answer; partial alpha blends as straight alpha.
 #pragma once
 
 #include "platform/draw2d.h"
@@ -47,8 +47,10 @@ struct Verdict {
     int points = 0;  // sample points that tell the two apart
     int with = 0;    // of which match the stack with layer i
     int without = 0; // of which match the stack without it
+    int nearer = 0;  // of which are nearer to the stack with layer i
 };
-Verdict Compare(const Frame& f, const std::vector<Layer>& stack, int i, bool below_known = true);
+Verdict Compare(const Frame& f, const std::vector<Layer>& stack, int i, bool below_known = true,
+                int min_difference = 48);
 
 // Alpha at which the top layer appears over the rest, estimated from points
 // where the two differ by at least 150 in a channel; -1 when there are none.

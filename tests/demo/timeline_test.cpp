@@ -174,7 +174,15 @@ Check CaptionsShown(std::vector<int> shown) {
         Stack s = base;
         for (int slot : shown)
             s.push_back(At(P(slot), -400, -280));
-        for (size_t i = 0; i < shown.size(); ++i) {
+        // Image 10's plate all but hides image 9: its trace under it is 8 to
+        // 15 levels, so there the points nearer to it being drawn count.
+        const bool overlap = shown.size() == 2;
+        if (overlap) {
+            Verdict v = Compare(f, s, int(base.size()), true, 8);
+            EXPECT_GE(v.points, 200);
+            EXPECT_GE(v.nearer, v.points * 3 / 4) << "caption image 9 under image 10";
+        }
+        for (size_t i = overlap ? 1 : 0; i < shown.size(); ++i) {
             std::string what = "caption image " + std::to_string(shown[i]);
             ExpectShown(f, s, int(base.size() + i), what.c_str());
         }

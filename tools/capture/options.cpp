@@ -1,0 +1,133 @@
+#include "tools/capture/capture.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* const kUsage =
+    "usage: ninefold_capture [-o DIR] [--data DIR] [--fps N] [--png] [--no-audio]\n"
+    "                        [--from S] [--to S] [--frames-at S1,S2,...]\n"
+    "  -o DIR          output directory (default ./capture, made if missing)\n"
+    "  --data DIR      directory that holds data/ (default: beside the executable)\n"
+    "  --fps N         frames per second of demo time, 1 to 240 (default 60)\n"
+    "  --png           numbered PNG frames instead of one y4m stream\n"
+    "  --no-audio      write no WAV\n"
+    "  --from S/--to S demo seconds to write; the frames before are still drawn\n"
+    "  --frames-at ... write only PNG frames at these demo seconds\n";
+
+bool ParseSeconds(const char* option, const char* text, int32_t* ms, std::string* error) {
+    char* end = nullptr;
+    errno = 0;
+    double s = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno != 0 || !std::isfinite(s) || s < 0 || s > 1e6) {
+        *error =
+            std::string(option) + ": expected demo seconds from 0 to 1000000, got '" + text + "'";
+        return false;
+    }
+    *ms = int32_t(std::llround(s * 1000));
+    return true;
+}
+
+bool ParseTimeList(const char* text, std::vector<int32_t>* times, std::string* error) {
+    std::string list = text;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        int32_t ms = 0;
+        if (!ParseSeconds("--frames-at", list.substr(start, comma - start).c_str(), &ms, error))
+            return false;
+        times->push_back(ms);
+        start = comma + 1;
+    }
+    return true;
+}
+
+bool ParseFps(const char* text, int* fps, std::string* error) {
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 1 || v > 240) {
+        *error = std::string("--fps: expected a whole number from 1 to 240, got '") + text + "'";
+        return false;
+    }
+    *fps = int(v);
+    return true;
+}
+
+} // namespace
+
+const char* CaptureUsage() {
+    return kUsage;
+}
+
+bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* error) {
+    bool range = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        const bool has_value = i + 1 < argc;
+        auto value_needed = [&]() {
+            *error = std::string(a) + ": missing value";
+            return false;
+        };
+        if (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0) {
+            *error = "help";
+            return false;
+        } else if (std::strcmp(a, "--png") == 0) {
+            o->png = true;
+        } else if (std::strcmp(a, "--no-audio") == 0) {
+            o->audio = false;
+        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--data") == 0) {
+            if (!has_value) return value_needed();
+            std::string v = argv[++i];
+            if (v.empty()) {
+                *error = std::string(a) + ": empty directory name";
+                return false;
+            }
+            (a[1] == 'o' ? o->out_dir : o->data_parent) = v;
+        } else if (std::strcmp(a, "--fps") == 0) {
+            if (!has_value) return value_needed();
+            if (!ParseFps(argv[++i], &o->fps, error)) return false;
+        } else if (std::strcmp(a, "--from") == 0 || std::strcmp(a, "--to") == 0) {
+            if (!has_value) return value_needed();
+            if (!ParseSeconds(a, argv[++i], a[2] == 'f' ? &o->from_ms : &o->to_ms, error))
+                return false;
+            range = true;
+        } else if (std::strcmp(a, "--frames-at") == 0) {
+            if (!has_value) return value_needed();
+            if (!ParseTimeList(argv[++i], &o->frames_at_ms, error)) return false;
+        } else {
+            *error = std::string(a) + ": unknown option (see --help)";
+            return false;
+        }
+    }
+    if (o->from_ms > o->to_ms) {
+        *error = "--from: the range starts after it ends";
+        return false;
+    }
+    if (!o->frames_at_ms.empty() && (range || o->png)) {
+        *error = "--frames-at: cannot be combined with --from, --to or --png";
+        return false;
+    }
+    return true;
+}
+
+int32_t FrameTimeMs(int64_t frame, int fps) {
+    return int32_t((frame * 2000 + fps) / (2 * int64_t(fps)));
+}
+
+int64_t FirstFrameAtOrAfter(int32_t ms, int fps) {
+    int64_t k = std::max<int64_t>(0, int64_t(ms) * fps / 1000 - 1);
+    while (FrameTimeMs(k, fps) < ms)
+        ++k;
+    while (k > 0 && FrameTimeMs(k - 1, fps) >= ms)
+        --k;
+    return k;
+}
+
+int64_t AudioFrameAt(int32_t ms) {
+    return int64_t(ms) * 44100 / 1000;
+}

@@ -266,27 +266,28 @@ void set_path(const char* path) {
     st.prefix = path ? path : "";
 }
 
+namespace {
+// The one line a failed load prints; the error already names file and line.
+scene* report_failed_load() {
+    fprintf(stderr, "ninefold: %s\n", st.error.c_str());
+    return nullptr;
+}
+} // namespace
+
 scene* load_scene(const char* name) {
     std::string path;
     st.obj_source = name ? name : "";
-    if (!join_path(st.obj_source.c_str(), path, st.obj_source)) {
-        fprintf(stderr, "demo: %s\n", st.error.c_str());
-        return nullptr;
-    }
+    if (!join_path(st.obj_source.c_str(), path, st.obj_source)) return report_failed_load();
     char* text = read_whole(path, path);
-    if (!text) {
-        fprintf(stderr, "demo: %s\n", st.error.c_str());
-        return nullptr;
-    }
+    if (!text) return report_failed_load();
     scene* s = make_record<scene>();
     st.obj_source = path;
     int rc = get_scene(s, text, nullptr);
     free(text);
     st.obj_source.clear();
     if (rc != 0) {
-        fprintf(stderr, "demo: %s\n", st.error.c_str());
         discard_scene(s);
-        return nullptr;
+        return report_failed_load();
     }
     return s;
 }

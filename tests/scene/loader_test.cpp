@@ -243,7 +243,7 @@ TEST(SceneLoader, MissingTextureFailsTheLoad) {
     std::string err = ::testing::internal::GetCapturedStderr();
     set_path("");
     EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(err, "demo: " + dir + "a.mtl:2: texture " + dir + "missing.tga: cannot open (" +
+    EXPECT_EQ(err, "ninefold: " + dir + "a.mtl:2: texture " + dir + "missing.tga: cannot open (" +
                        "No such file or directory)\n");
 }
 

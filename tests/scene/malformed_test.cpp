@@ -12,7 +12,7 @@ namespace {
 struct BadCase {
     const char* label;
     std::string obj, mtl, tga; // tga is written as t.tga when not empty
-    std::string message;       // after "demo: <dir>"; {dir} stands for the directory
+    std::string message;       // after "ninefold: <dir>"; {dir} stands for the directory
 };
 
 const std::string kTri = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0 0\n";
@@ -46,7 +46,7 @@ TEST_P(SceneMalformed, FailsWithOneLineNamingFileAndLine) {
     std::string message = c.message;
     for (size_t at; (at = message.find("{dir}")) != std::string::npos;)
         message.replace(at, 5, dir);
-    EXPECT_EQ(err, "demo: " + dir + message + "\n");
+    EXPECT_EQ(err, "ninefold: " + dir + message + "\n");
 }
 
 namespace {
@@ -117,7 +117,7 @@ TEST(SceneLoader, PathOver999CharactersFails) {
     std::string err = ::testing::internal::GetCapturedStderr();
     set_path("");
     EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(err.rfind("demo: " + name + ": path longer than 999 characters", 0), 0u) << err;
+    EXPECT_EQ(err.rfind("ninefold: " + name + ": path longer than 999 characters", 0), 0u) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
 }
 
@@ -128,5 +128,5 @@ TEST(SceneLoader, MissingSceneFileFails) {
     std::string err = ::testing::internal::GetCapturedStderr();
     set_path("");
     EXPECT_EQ(s, nullptr);
-    EXPECT_EQ(err, "demo: /nonexistent/s.obj: cannot open (No such file or directory)\n");
+    EXPECT_EQ(err, "ninefold: /nonexistent/s.obj: cannot open (No such file or directory)\n");
 }

@@ -30,7 +30,7 @@ bool IsBigEndianHost() {
 }
 
 TAudioSample* Fail(const char* path, const char* what) {
-    std::fprintf(stderr, "audio: %s: %s\n", path, what);
+    std::fprintf(stderr, "ninefold: %s: %s\n", path, what);
     return nullptr;
 }
 

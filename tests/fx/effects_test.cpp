@@ -12,20 +12,15 @@ namespace {
 
 const Rgb kBlack{0, 0, 0};
 
-GLint TexParam(GLuint tex, GLenum pname) {
+// A parameter of level 0 of a texture, or of the texture itself.
+GLint TexQuery(GLuint tex, GLenum pname, bool level = false) {
     glPushAttrib(GL_TEXTURE_BIT);
     glBindTexture(GL_TEXTURE_2D, tex);
     GLint value = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, pname, &value);
-    glPopAttrib();
-    return value;
-}
-
-GLint TexLevel(GLuint tex, GLenum pname) {
-    glPushAttrib(GL_TEXTURE_BIT);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    GLint value = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, pname, &value);
+    if (level)
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, pname, &value);
+    else
+        glGetTexParameteriv(GL_TEXTURE_2D, pname, &value);
     glPopAttrib();
     return value;
 }
@@ -72,12 +67,12 @@ TEST_P(FxInitTest, SizesBothTexturesAndCaptureExtent) {
     EXPECT_NE(fx_tex2, 0u);
     EXPECT_NE(fx_tex, fx_tex2);
     for (GLuint tex : {GLuint(fx_tex), GLuint(fx_tex2)}) {
-        EXPECT_EQ(TexLevel(tex, GL_TEXTURE_WIDTH), c.tx);
-        EXPECT_EQ(TexLevel(tex, GL_TEXTURE_HEIGHT), c.ty);
-        EXPECT_EQ(TexParam(tex, GL_TEXTURE_WRAP_S), GL_REPEAT);
-        EXPECT_EQ(TexParam(tex, GL_TEXTURE_WRAP_T), GL_REPEAT);
-        EXPECT_EQ(TexParam(tex, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
-        EXPECT_EQ(TexParam(tex, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
+        EXPECT_EQ(TexQuery(tex, GL_TEXTURE_WIDTH, true), c.tx);
+        EXPECT_EQ(TexQuery(tex, GL_TEXTURE_HEIGHT, true), c.ty);
+        EXPECT_EQ(TexQuery(tex, GL_TEXTURE_WRAP_S), GL_REPEAT);
+        EXPECT_EQ(TexQuery(tex, GL_TEXTURE_WRAP_T), GL_REPEAT);
+        EXPECT_EQ(TexQuery(tex, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+        EXPECT_EQ(TexQuery(tex, GL_TEXTURE_MIN_FILTER), GL_LINEAR);
     }
     GLint align = 0;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &align);
@@ -116,8 +111,7 @@ TEST_F(FxTest, KaleidoBlendedAtZeroBrightnessKeepsTheFrame) {
     FillQuarters();
     std::vector<uint8_t> before = ReadFrame();
     fx_kaleido(1, 0);
-    std::string where;
-    EXPECT_EQ(CountDifferences(before, ReadFrame(), 0, &where), 0) << where;
+    EXPECT_TRUE(FrameEquals(before));
 }
 
 TEST_F(FxTest, KaleidoBlendedDoublesUpperLeftAndMirrorsIt) {
@@ -170,8 +164,7 @@ TEST_F(FxTest, SeparationWithoutOffsetRebuildsTheFrameExactly) {
     FillQuarters();
     std::vector<uint8_t> before = ReadFrame();
     fx_separatergb(0, 0);
-    std::string where;
-    EXPECT_EQ(CountDifferences(before, ReadFrame(), 0, &where), 0) << where;
+    EXPECT_TRUE(FrameEquals(before));
 }
 
 TEST_F(FxTest, SeparationAndBlurAddOntoTheCallersClearColour) {
@@ -244,8 +237,7 @@ TEST_F(FxTest, SquareBlurOverlayAtColourZeroKeepsTheFrame) {
     FillQuarters();
     std::vector<uint8_t> before = ReadFrame();
     fx_squareblur(40, 0, 1, 0, 0, 0);
-    std::string where;
-    EXPECT_EQ(CountDifferences(before, ReadFrame(), 0, &where), 0) << where;
+    EXPECT_TRUE(FrameEquals(before));
 }
 
 TEST_F(FxTest, SquareBlurOverlayAddsTheTintedReduction) {
@@ -260,8 +252,7 @@ TEST_F(FxTest, SquareBlurReductionTakesTheCallersColour) {
     std::vector<uint8_t> before = ReadFrame();
     glColor3f(0, 0, 0);
     fx_squareblur(40, 0, 1, 1, 1, 1); // sharp frame plus a black reduction
-    std::string where;
-    EXPECT_EQ(CountDifferences(before, ReadFrame(), 0, &where), 0) << where;
+    EXPECT_TRUE(FrameEquals(before));
     fx_squareblur(40, 0, 0, 1, 1, 1); // the black reduction alone
     EXPECT_NEAR_RGB(ReadPixel(100, 100), kBlack, 0);
     EXPECT_NEAR_RGB(ReadPixel(650, 470), kBlack, 0);
@@ -269,13 +260,13 @@ TEST_F(FxTest, SquareBlurReductionTakesTheCallersColour) {
 
 TEST_F(FxTest, SquareBlurLeavesChosenMagFilterOnSecondTexture) {
     fx_squareblur(40, 1, 0, 1, 1, 1);
-    EXPECT_EQ(TexParam(fx_tex2, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
-    EXPECT_EQ(TexParam(fx_tex, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(TexQuery(fx_tex2, GL_TEXTURE_MAG_FILTER), GL_NEAREST);
+    EXPECT_EQ(TexQuery(fx_tex, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     fx_squareblur(40, 0, 0, 1, 1, 1);
-    EXPECT_EQ(TexParam(fx_tex2, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(TexQuery(fx_tex2, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
     fx_squareblur(40, 1, 0, 1, 1, 1);
     fx_squareblur(40, 2, 0, 1, 1, 1); // only 1 means nearest
-    EXPECT_EQ(TexParam(fx_tex2, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
+    EXPECT_EQ(TexQuery(fx_tex2, GL_TEXTURE_MAG_FILTER), GL_LINEAR);
 }
 
 // --- fx_shine --------------------------------------------------------------
@@ -309,8 +300,7 @@ TEST_F(FxTest, ShineWithoutColourLeavesTheFrame) {
     FillQuarters();
     std::vector<uint8_t> before = ReadFrame();
     fx_shine(0, 0, 0, 0.04f, 5);
-    std::string where;
-    EXPECT_EQ(CountDifferences(before, ReadFrame(), 0, &where), 0) << where;
+    EXPECT_TRUE(FrameEquals(before));
 }
 
 TEST_F(FxTest, ShineCopiesGrowTowardsTheViewer) {

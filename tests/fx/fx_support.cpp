@@ -57,22 +57,20 @@ Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y) {
     return {p[0], p[1], p[2]};
 }
 
-int CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tol,
-                     std::string* first) {
+::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want) {
+    const std::vector<uint8_t> got = ReadFrame();
     int count = 0;
+    std::ostringstream first;
     for (int y = 0; y < 600; ++y) {
         for (int x = 0; x < 800; ++x) {
-            Rgb pa = FramePixel(a, x, y), pb = FramePixel(b, x, y);
-            if (ColorDistance(pa, pb) <= tol) continue;
-            if (count == 0 && first) {
-                std::ostringstream os;
-                os << "first difference at (" << x << ", " << y << "): " << pa << " vs " << pb;
-                *first = os.str();
-            }
-            ++count;
+            Rgb pw = FramePixel(want, x, y), pg = FramePixel(got, x, y);
+            if (pw == pg) continue;
+            if (count++ == 0)
+                first << "first at (" << x << ", " << y << "): " << pg << " instead of " << pw;
         }
     }
-    return count;
+    if (count == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << count << " pixels differ, " << first.str();
 }
 
 const std::vector<EffectCase>& AllEffects() {

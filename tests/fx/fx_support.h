@@ -25,9 +25,9 @@ float GradientRed(float x);
 float GradientGreen(float y);
 
 Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
-// Number of pixels that differ by more than tol, with the first one reported.
-int CountDifferences(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tol,
-                     std::string* first = nullptr);
+// Whether the back buffer now holds exactly this frame; a failure names the
+// number of differing pixels and the first of them.
+::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want);
 
 // Every effect once, with the arguments the demo uses where it calls it.
 struct EffectCase {

@@ -1,0 +1,21 @@
+// Runs the built capture tool as a child in a fresh temporary directory and
+// reads back what it wrote. The directory is removed with the object.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ToolRun {
+    std::string dir; // temporary directory, removed with the object
+    std::string out; // the tool's output directory inside it
+    std::string log; // what the tool printed on stderr
+    int status = -1; // exit status, -1 when it did not exit normally
+    ToolRun() = default;
+    ToolRun(const ToolRun&) = delete;
+    ToolRun& operator=(const ToolRun&) = delete;
+    ~ToolRun();
+};
+
+// Runs ninefold_capture with the build's data and "-o <fresh dir>" added.
+void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run);
+std::string ReadFileBytes(const std::string& path);

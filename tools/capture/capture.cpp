@@ -124,20 +124,22 @@ void MixInterval(CaptureRun& run, int32_t from_ms, int32_t to_ms, bool write) {
     }
 }
 
+// In place on a terminal; one line every ten seconds into a log.
 void ShowProgress(CaptureRun& run, bool final_line) {
     using namespace std::chrono;
     const auto now = steady_clock::now();
-    if (!final_line && now - run.last_progress < milliseconds(250)) return;
+    const bool terminal = isatty(2);
+    if (!final_line && now - run.last_progress < milliseconds(terminal ? 250 : 10000)) return;
     run.last_progress = now;
     const double wall = std::max(1e-3, duration<double>(now - run.started).count());
     const double fps = double(run.frame) / wall;
     const double speed = FrameTimeMs(run.frame, run.options->fps) / 1000.0 / wall;
     const int64_t left = std::max<int64_t>(0, run.expected_frames - run.frame);
     const int eta = fps > 0 ? int(double(left) / fps + 0.5) : 0;
-    std::fprintf(stderr, "\rframe %lld/%lld  %.1f fps  %.2fx real time  %d:%02d left   ",
-                 static_cast<long long>(run.frame), static_cast<long long>(run.expected_frames),
-                 fps, speed, eta / 60, eta % 60);
-    if (final_line) std::fputc('\n', stderr);
+    std::fprintf(stderr, "%sframe %lld/%lld  %.1f fps  %.2fx real time  %d:%02d left   ",
+                 terminal ? "\r" : "", static_cast<long long>(run.frame),
+                 static_cast<long long>(run.expected_frames), fps, speed, eta / 60, eta % 60);
+    if (final_line || !terminal) std::fputc('\n', stderr);
     std::fflush(stderr);
 }
 
@@ -162,7 +164,7 @@ void OnFlip(void* user) {
         run.stopped_early = true;
     }
     ++run.frame;
-    if (isatty(2)) ShowProgress(run, false);
+    ShowProgress(run, false);
 }
 
 // The last frame the options need, or -1 when the capture runs to the end.

@@ -3,9 +3,10 @@
 // display (no vertical-blank wait). Each frame is timed from one presentation
 // to the next, with glFinish first so that the renderer's work counts. The
 // baseline is a frame that only clears and presents, measured in the same run.
-// Usage: frame_bench [frames per section]   (run where data/ is, under X)
+// Usage: frame_bench [frames per section] [--hashes FILE]   (under X)
 // With --breakdown (started by the main run as a fresh process) it times the
-// start-up steps one by one instead.
+// start-up steps one by one instead; with --hashes FILE it also writes one
+// checksum of the presented picture per frame, to compare two builds' pixels.
 #include "demo/demo.h"
 #include "fx/fx.h"
 #include "platform/audio/audio.h"
@@ -21,10 +22,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -55,11 +59,23 @@ struct Bench {
     std::vector<int32_t> times; // demo time of frame k
     std::vector<int> section;   // section drawing frame k
     std::vector<double> frame_ms;
+    std::vector<double> cpu_ms; // CPU time of all threads (the renderer's included)
     int frames = 0;
     Clock::time_point last;
+    double last_cpu = 0;
     Clock::time_point first_flip;
+    double first_flip_cpu = 0;
+    std::FILE* hashes = nullptr;
 };
 Bench bench;
+
+// Process CPU time of all threads: unlike wall time, not inflated when other
+// programs share the cores.
+double CpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000 + ts.tv_nsec * 1e-6;
+}
 
 double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -69,15 +85,37 @@ int32_t ScriptedClock(void*) {
     return bench.now.load();
 }
 
+// FNV-1a over the whole back buffer, read outside the timed span.
+void WriteHash(int frame) {
+    static std::vector<uint8_t> pixels(800 * 600 * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    uint64_t h = 1469598103934665603ull;
+    for (uint8_t b : pixels)
+        h = (h ^ b) * 1099511628211ull;
+    const int32_t t = frame < int(bench.times.size()) ? bench.times[frame] : kAfterMs;
+    std::fprintf(bench.hashes, "%d %d %016llx\n", frame, t, (unsigned long long)h);
+}
+
 void OnFlip(void*) {
     glFinish();
     const Clock::time_point now = Clock::now();
+    const double cpu = CpuMs();
     const int k = bench.frames++;
-    if (k == 0)
+    if (k == 0) {
         bench.first_flip = now;
-    else
+        bench.first_flip_cpu = cpu;
+    } else {
         bench.frame_ms.push_back(Ms(now - bench.last));
+        bench.cpu_ms.push_back(cpu - bench.last_cpu);
+    }
     bench.last = now;
+    bench.last_cpu = cpu;
+    if (bench.hashes) {
+        WriteHash(k);
+        bench.last = Clock::now(); // the read-back is not the frame's cost
+        bench.last_cpu = CpuMs();
+    }
     const int next = k + 1;
     const int32_t t = next < int(bench.times.size()) ? bench.times[next] : kAfterMs;
     bench.now.store(kBase + t);
@@ -134,73 +172,137 @@ long StatusKb(const char* key) {
 
 struct Stats {
     int n = 0;
-    double median = 0, worst = 0;
+    double median = 0, worst = 0, cpu_median = 0;
 };
 
-Stats Summarise(std::vector<double> v) {
-    Stats s;
-    s.n = int(v.size());
-    if (v.empty()) return s;
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
     std::sort(v.begin(), v.end());
-    s.median = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    s.worst = v.back();
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+Stats Summarise(const std::vector<double>& wall, const std::vector<double>& cpu) {
+    Stats s;
+    s.n = int(wall.size());
+    if (wall.empty()) return s;
+    s.median = Median(wall);
+    s.worst = *std::max_element(wall.begin(), wall.end());
+    s.cpu_median = Median(cpu);
     return s;
 }
 
-// A frame that only clears and presents, through the same hook.
-Stats MeasureBaseline(int frames) {
+void PrintRow(const char* name, const Stats& st, const Stats& base) {
+    std::printf("%-28s %6d %9.2f %9.2f %7.1f %9.2f%s\n", name, st.n, st.median, st.worst,
+                base.median > 0 ? st.median / base.median : 0.0, st.cpu_median,
+                st.median > 1000.0 / 60 ? "  over 16.7 ms" : "");
+}
+
+// Frames that clear, draw one thing and present, through the same hook.
+Stats TimeFrames(int frames, void (*draw)()) {
     bench.times.clear();
     bench.frame_ms.clear();
+    bench.cpu_ms.clear();
     bench.frames = 0;
+    for (int i = 0; i <= frames; ++i) {
+        Cls();
+        draw();
+        Flip(-1);
+    }
+    return Summarise(bench.frame_ms, bench.cpu_ms);
+}
+
+// Section 2's ring alone: 1800 lines of width 4, added.
+void DrawRingLines() {
+    SetBlend(4);
+    SetAlpha(0.4f);
+    SetLineWidth(4);
+    for (int i = 0; i < 360; ++i)
+        for (float div : {4.0f, 2.0f, 1.0f, 0.5f, 0.25f}) {
+            const float a = float(i) * 0.017453292f, b = a + 0.2f;
+            DrawLine(100 * std::sin(a) / div, 100 * std::cos(a) / div, 120 * std::sin(b) / div,
+                     120 * std::cos(b) / div, 1);
+        }
+}
+
+struct Part {
+    const char* name;
+    void (*draw)();
+};
+// Each effect as its sections call it, on an empty frame.
+const Part kParts[] = {
+    {"clear + present (baseline)", [] {}},
+    {"ring lines (section 2)", DrawRingLines},
+    {"fx_kaleido (section 2)", [] { fx_kaleido(1, 1.0f); }},
+    {"fx_shine x5 (section 2)", [] { fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5.0f); }},
+    {"fx_shine x3 (section 7)", [] { fx_shine(0.05f, 0.05f, 0.05f, 0.03f, 3.0f); }},
+    {"fx_separatergb (2, 8)", [] { fx_separatergb(0.02f, 0); }},
+    {"fx_squareblur (4, 6)", [] { fx_squareblur(40.0f, 0, 1, 0.5f, 0.5f, 0.5f); }},
+};
+const int kPartCount = int(sizeof kParts / sizeof kParts[0]);
+
+// On a display opened as the demo opens it, with its centred coordinates.
+void MeasureParts(int frames, Stats* out) {
     SetHiddenDisplay(true);
     SetGraphicsDriver(GL2DDriver(), 2);
     Graphics(800, 600, 32, 0, 10);
-    for (int i = 0; i <= frames; ++i) {
-        Cls();
-        Flip(-1);
-    }
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-400, 400, 300, -300, 0, 1000);
+    glMatrixMode(GL_MODELVIEW);
+    fx_init(800, 600);
+    for (int i = 0; i < kPartCount; ++i)
+        out[i] = TimeFrames(frames, kParts[i].draw);
     EndGraphics();
-    return Summarise(bench.frame_ms);
 }
 
-int FrameRun(int per_section, const char* self) {
+int FrameRun(int per_section, const char* hash_path, const char* self) {
     const double to_main_s = SecondsSinceProcessStart();
     const Clock::time_point main_start = Clock::now();
+    const double start_cpu = CpuMs();
     BuildScript(per_section);
+    if (hash_path && !(bench.hashes = std::fopen(hash_path, "w"))) {
+        std::perror(hash_path);
+        return 1;
+    }
     SetAudioDriver("Manual");
     SetHiddenDisplay(true);
     SetMilliSecsSource(ScriptedClock, nullptr);
     SetFlipHook(OnFlip, nullptr);
     DemoMain();
     const long hwm_kb = StatusKb("VmHWM:");
+    if (bench.hashes) std::fclose(bench.hashes), bench.hashes = nullptr;
     if (bench.frames == 0) {
         std::fprintf(stderr, "frame_bench: the demo presented no frame (is data/ here?)\n");
         return 1;
     }
-    std::vector<std::vector<double>> per(kSectionCount);
+    std::vector<double> wall[kSectionCount], cpu[kSectionCount];
     for (int k = 1; k < bench.frames; ++k) {
         const int32_t prev = k - 1 < int(bench.times.size()) ? bench.times[k - 1] : kAfterMs;
-        per[SectionOfPrevious(prev)].push_back(bench.frame_ms[k - 1]);
+        wall[SectionOfPrevious(prev)].push_back(bench.frame_ms[k - 1]);
+        cpu[SectionOfPrevious(prev)].push_back(bench.cpu_ms[k - 1]);
     }
     const int demo_frames = bench.frames;
-    const Stats base = MeasureBaseline(100);
+    // Before the parts below reuse the frame counter.
+    const double first = Ms(bench.first_flip - main_start);
+    const double first_cpu = bench.first_flip_cpu - start_cpu;
+    Stats parts[kPartCount];
+    MeasureParts(60, parts);
+    const Stats base = parts[0];
 
     std::printf("frame_bench: 800x600, %d frames presented, hidden display, no vsync\n",
                 demo_frames);
-    std::printf("baseline (Cls + Flip): median %.2f ms, worst %.2f ms over %d frames\n",
-                base.median, base.worst, base.n);
-    std::printf("%-24s %6s %11s %10s %9s\n", "section", "frames", "median ms", "worst ms",
-                "x base");
-    for (int s = 0; s < kSectionCount; ++s) {
-        const Stats st = Summarise(per[s]);
-        std::printf("%-24s %6d %11.2f %10.2f %9.1f%s\n", kSections[s].name, st.n, st.median,
-                    st.worst, base.median > 0 ? st.median / base.median : 0.0,
-                    st.median > 1000.0 / 60 ? "   over 16.7 ms" : "");
-    }
-    const double first = Ms(bench.first_flip - main_start);
+    std::printf("%-28s %6s %9s %9s %7s %9s\n", "section", "frames", "median", "worst", "x base",
+                "cpu med");
+    for (int s = 0; s < kSectionCount; ++s)
+        PrintRow(kSections[s].name, Summarise(wall[s], cpu[s]), base);
+    std::printf("%-28s %6s %9s %9s %7s %9s  (alone, on an empty frame)\n", "part", "frames",
+                "median", "worst", "x base", "cpu med");
+    for (int i = 0; i < kPartCount; ++i)
+        PrintRow(kParts[i].name, parts[i], base);
+    std::printf("(times in ms; cpu med: median CPU time of all threads per frame)\n");
     std::printf("start-up: process start to main %.0f ms (10 ms steps), main to first frame "
-                "%.0f ms, total %.0f ms\n",
-                to_main_s * 1000, first, to_main_s * 1000 + first);
+                "%.0f ms (%.0f ms CPU), total %.0f ms\n",
+                to_main_s * 1000, first, first_cpu, to_main_s * 1000 + first);
     std::printf("peak memory (VmHWM after the whole run): %.1f MB\n", hwm_kb / 1024.0);
     std::fflush(stdout);
 
@@ -222,10 +324,12 @@ int Breakdown() {
     const double to_main_ms = SecondsSinceProcessStart() * 1000;
     SetAudioDriver("Manual");
     SetHiddenDisplay(true);
+    const long rss0 = StatusKb("VmRSS:");
     Clock::time_point t0 = Clock::now();
     SetGraphicsDriver(GL2DDriver(), 2);
     Graphics(800, 600, 32, 0, 10);
     Clock::time_point t1 = Clock::now();
+    const long rss1 = StatusKb("VmRSS:");
     set_path("data/");
     fx_init(800, 600);
     Clock::time_point t2 = Clock::now();
@@ -234,13 +338,23 @@ int Breakdown() {
     Clock::time_point t3 = Clock::now();
     TSound* music = LoadSound("data/music.ogg", 0);
     Clock::time_point t4 = Clock::now();
+    const long rss4 = StatusKb("VmRSS:");
     int pictures = 0;
+    TImage* images[30] = {};
     for (int slot = 0; slot < 30; ++slot) {
         char path[32];
         std::snprintf(path, sizeof path, "data/img%02d.png", slot);
-        pictures += LoadImage(path, -1) != nullptr;
+        images[slot] = LoadImage(path, -1);
+        pictures += images[slot] != nullptr;
     }
     Clock::time_point t5 = Clock::now();
+    const long rss5 = StatusKb("VmRSS:");
+    // Textures are made when a picture is first drawn, inside the early frames.
+    for (TImage* image : images)
+        if (image) DrawImage(image, 0, 0, 0);
+    glFinish();
+    Clock::time_point t6 = Clock::now();
+    const long rss6 = StatusKb("VmRSS:");
     EndGraphics();
     if (!s1 || !s2 || !music || pictures != 30) {
         std::fprintf(stderr, "frame_bench: start-up data missing or unreadable in data/\n");
@@ -248,9 +362,13 @@ int Breakdown() {
     }
     std::printf("start-up breakdown (fresh process): to main %.0f ms, display %.1f ms, "
                 "fx_init %.1f ms, scenes %.1f ms, soundtrack decode %.1f ms (%.1f s of audio), "
-                "30 pictures %.1f ms\n",
+                "30 pictures %.1f ms; their textures on first draw %.1f ms\n",
                 to_main_ms, Ms(t1 - t0), Ms(t2 - t1), Ms(t3 - t2), Ms(t4 - t3),
-                double(music->sample->length) / music->sample->rate, Ms(t5 - t4));
+                double(music->sample->length) / music->sample->rate, Ms(t5 - t4), Ms(t6 - t5));
+    std::printf("resident memory (fresh process): %.1f MB at main, %.1f MB with the display, "
+                "%.1f MB with scenes and soundtrack, %.1f MB with the pictures, %.1f MB with "
+                "their textures\n",
+                rss0 / 1024.0, rss1 / 1024.0, rss4 / 1024.0, rss5 / 1024.0, rss6 / 1024.0);
     return 0;
 }
 
@@ -272,6 +390,12 @@ void FindData() {
 int main(int argc, char** argv) {
     FindData();
     if (argc > 1 && std::strcmp(argv[1], "--breakdown") == 0) return Breakdown();
-    const int per_section = argc > 1 ? std::max(2, std::atoi(argv[1])) : 30;
-    return FrameRun(per_section, argv[0]);
+    int per_section = 30;
+    const char* hash_path = nullptr;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--hashes") == 0 && i + 1 < argc)
+            hash_path = argv[++i];
+        else
+            per_section = std::max(2, std::atoi(argv[i]));
+    return FrameRun(per_section, hash_path, argv[0]);
 }

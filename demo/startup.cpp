@@ -16,23 +16,22 @@
 
 namespace {
 
-// One line naming the file: missing, or present with contents that do not load.
-void ReportLoadFailure(const char* path, const char* what) {
+// One line naming the picture: missing, or present but not a picture that loads.
+void ReportPictureFailure(const char* path) {
     std::FILE* f = std::fopen(path, "rb");
     if (!f) {
-        std::fprintf(stderr, "ninefold: %s: cannot open %s: %s\n", path, what,
-                     std::strerror(errno));
+        std::fprintf(stderr, "ninefold: %s: cannot open picture: %s\n", path, std::strerror(errno));
         return;
     }
     std::fclose(f);
-    std::fprintf(stderr, "ninefold: %s: cannot load %s\n", path, what);
+    std::fprintf(stderr, "ninefold: %s: cannot load picture\n", path);
 }
 
 bool LoadPicture(Demo& d, int slot) {
     char path[32];
     std::snprintf(path, sizeof path, "data/img%02d.png", slot);
     d.images[slot] = LoadImage(path, -1);
-    if (!d.images[slot]) ReportLoadFailure(path, "picture");
+    if (!d.images[slot]) ReportPictureFailure(path);
     return d.images[slot] != nullptr;
 }
 

@@ -4,6 +4,7 @@
 
 #include "fx/fx.h"
 #include "platform/audio/audio.h"
+#include "platform/datadir.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 #include "scene/scene.h"
@@ -55,7 +56,13 @@ bool StartUp(Demo& d) {
     SetAlpha(1.0f);
 
     // Scene 1 is tested before scene 2 is tried, both before anything else.
-    // The scene loader names the file and the fault itself.
+    // The scene loader names the file and the fault itself; started where no
+    // data can be found, the line says where the process entry looked.
+    if (DataDirectoryMissing()) {
+        std::fprintf(stderr, "ninefold: data/scene1.obj: not found (looked in %s)\n",
+                     DataDirectoriesTried());
+        return false;
+    }
     d.scene1 = load_scene("scene1.obj");
     if (!d.scene1) return false;
     d.scene2 = load_scene("scene2.obj");

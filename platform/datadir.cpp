@@ -14,6 +14,7 @@ namespace {
 
 std::vector<std::string> tried;
 std::string tried_text;
+bool missing = false;
 
 bool has_data(const std::string& dir) {
     struct stat st;
@@ -44,6 +45,7 @@ bool note_tried(const std::string& dir) {
 bool FindDataDirectory() {
     tried.clear();
     tried_text.clear();
+    missing = false;
     char cwd[4096];
     note_tried(getcwd(cwd, sizeof cwd) ? cwd : ".");
     if (has_data(".")) return true;
@@ -59,7 +61,10 @@ bool FindDataDirectory() {
         if (dir.empty() || !note_tried(dir)) continue;
         if (has_data(dir) && chdir(dir.c_str()) == 0) return true;
     }
+    missing = true;
     return false;
 }
+
+bool DataDirectoryMissing() { return missing; }
 
 const char* DataDirectoriesTried() { return tried_text.c_str(); }

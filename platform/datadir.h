@@ -9,5 +9,7 @@
 
 // Chooses the working directory as above; returns false when none has the data.
 bool FindDataDirectory();
+// True after FindDataDirectory found no data (false before it ran).
+bool DataDirectoryMissing();
 // The directories looked in, for the message when the data is missing.
 const char* DataDirectoriesTried();

@@ -29,7 +29,7 @@ TEST_P(MissingFile, StopsAtStartUpNamingItAndExitsZero) {
 // Scenes are checked first and in order, before the soundtrack and pictures.
 INSTANTIATE_TEST_SUITE_P(
     StartUp, MissingFile,
-    testing::Values(MissingCase{"scene1.obj", "data/scene1.obj: cannot open"},
+    testing::Values(MissingCase{"scene1.obj", "data/scene1.obj: not found (looked in "},
                     MissingCase{"scene2.obj", "data/scene2.obj: cannot open"},
                     MissingCase{"music.ogg", "data/music.ogg: cannot open"},
                     MissingCase{"img00.png", "ninefold: data/img00.png: cannot open picture"},

@@ -16,16 +16,16 @@ namespace {
 // filtering and placement all show in the result.
 TImage* LoadTestPicture(const TempDir& dir) {
     const uint8_t clear[4] = {0, 0, 0, 0};
-    PngSpec spec = SolidSpec(16, 16, 4, clear);
+    PngLayout layout = SolidLayout(16, 16, 4, clear);
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 16; ++x) {
             const uint8_t p[4] = {uint8_t(x * 16), uint8_t(y * 16), uint8_t(255 - x * 8),
                                   uint8_t(64 + (x + y) * 6)};
-            SetPixel(spec, x, y, p);
+            SetPixel(layout, x, y, p);
         }
     }
     const std::string path = dir.Path("fx_picture.png");
-    if (!WritePng(path, spec)) return nullptr;
+    if (!WritePng(path, layout)) return nullptr;
     return LoadImage(path.c_str());
 }
 

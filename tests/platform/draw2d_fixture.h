@@ -29,23 +29,23 @@ class Draw2DTest : public GLTest {
         SetLineWidth(1);
     }
 
-    TImage* Load(const PngSpec& spec, int flags, const char* name = "pic.png") {
+    TImage* Load(const PngLayout& layout, int flags, const char* name = "pic.png") {
         std::string path = dir_.Path(name);
-        EXPECT_TRUE(WritePng(path, spec));
+        EXPECT_TRUE(WritePng(path, layout));
         TImage* image = LoadImage(path.c_str(), flags);
         EXPECT_NE(image, nullptr);
         return image;
     }
 
     // 10x10: red top left, green top right, blue bottom left, white bottom right.
-    static PngSpec Quadrants() {
+    static PngLayout Quadrants() {
         uint8_t black[3] = {0, 0, 0};
-        PngSpec spec = SolidSpec(10, 10, 3, black);
+        PngLayout layout = SolidLayout(10, 10, 3, black);
         const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
         for (int y = 0; y < 10; ++y)
             for (int x = 0; x < 10; ++x)
-                SetPixel(spec, x, y, colours[(y / 5) * 2 + x / 5]);
-        return spec;
+                SetPixel(layout, x, y, colours[(y / 5) * 2 + x / 5]);
+        return layout;
     }
 
   private:

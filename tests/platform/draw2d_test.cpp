@@ -12,9 +12,9 @@ namespace {
 // Red picture with a green top-left pixel.
 TEST_F(Draw2DTest, TopLeftHandledImageStartsAtScreenCorner) {
     uint8_t red[3] = {255, 0, 0}, green[3] = {0, 255, 0};
-    PngSpec spec = SolidSpec(8, 8, 3, red);
-    SetPixel(spec, 0, 0, green);
-    TImage* image = Load(spec, 0);
+    PngLayout layout = SolidLayout(8, 8, 3, red);
+    SetPixel(layout, 0, 0, green);
+    TImage* image = Load(layout, 0);
     DrawImage(image, -400, -300);
     EXPECT_EQ(ReadPixel(0, 0), (Rgb{0, 255, 0}));
     EXPECT_EQ(ReadPixel(1, 0), (Rgb{255, 0, 0}));
@@ -60,7 +60,7 @@ TEST_F(Draw2DTest, Rotation90TurnsAboutTheMidHandle) {
 
 TEST_F(Draw2DTest, ScaleAndOriginMoveAndStretchTheQuad) {
     uint8_t red[3] = {255, 0, 0};
-    TImage* image = Load(SolidSpec(4, 4, 3, red), 0);
+    TImage* image = Load(SolidLayout(4, 4, 3, red), 0);
     SetOrigin(10, 5);
     SetScale(2, 3);
     DrawImage(image, -400, -300);
@@ -75,7 +75,7 @@ TEST_F(Draw2DTest, ScaleAndOriginMoveAndStretchTheQuad) {
 
 TEST_F(Draw2DTest, ColourTintsThePicture) {
     uint8_t white[3] = {255, 255, 255};
-    TImage* image = Load(SolidSpec(4, 4, 3, white), 0);
+    TImage* image = Load(SolidLayout(4, 4, 3, white), 0);
     SetColor(255, 128, 0);
     DrawImage(image, -400, -300);
     EXPECT_EQ(ReadPixel(1, 1), (Rgb{255, 128, 0}));
@@ -112,15 +112,15 @@ Rgb Expected(int mode, int alpha) {
 TEST_P(BlendMode, CombinesKnownColours) {
     int mode = GetParam().mode;
     uint8_t b[3] = {uint8_t(kB[0]), uint8_t(kB[1]), uint8_t(kB[2])};
-    TImage* back = Load(SolidSpec(16, 4, 3, b), 0, "back.png");
+    TImage* back = Load(SolidLayout(16, 4, 3, b), 0, "back.png");
     uint8_t f[4] = {uint8_t(kF[0]), uint8_t(kF[1]), uint8_t(kF[2]), 0};
-    PngSpec spec = SolidSpec(16, 4, 4, f);
+    PngLayout layout = SolidLayout(16, 4, 4, f);
     for (int x = 0; x < 16; ++x)
         for (int y = 0; y < 4; ++y) {
             f[3] = uint8_t(kAlphas[x / 4]);
-            SetPixel(spec, x, y, f);
+            SetPixel(layout, x, y, f);
         }
-    TImage* front = Load(spec, 0, "front.png");
+    TImage* front = Load(layout, 0, "front.png");
     SetBlend(2);
     DrawImage(back, -400, -300);
     SetBlend(mode);
@@ -138,8 +138,8 @@ INSTANTIATE_TEST_SUITE_P(AllModes, BlendMode,
 
 TEST_F(Draw2DTest, GlobalAlphaFadesAnOpaquePicture) {
     uint8_t b[3] = {0, 0, 200}, f[3] = {255, 255, 255};
-    TImage* back = Load(SolidSpec(4, 4, 3, b), 0, "back.png");
-    TImage* front = Load(SolidSpec(4, 4, 3, f), 0, "front.png");
+    TImage* back = Load(SolidLayout(4, 4, 3, b), 0, "back.png");
+    TImage* front = Load(SolidLayout(4, 4, 3, f), 0, "front.png");
     DrawImage(back, -400, -300);
     SetBlend(3);
     SetAlpha(0.5f); // stored as 127
@@ -154,12 +154,12 @@ TEST_F(Draw2DTest, GlobalAlphaFadesAnOpaquePicture) {
 // Mask-coloured pixels vanish in mode 1 and carry their neighbours' colour.
 TEST_F(Draw2DTest, MaskedPixelsAreTransparentInMaskMode) {
     uint8_t blue[3] = {0, 0, 255}, black[3] = {0, 0, 0};
-    PngSpec spec = SolidSpec(4, 4, 3, blue);
-    SetPixel(spec, 1, 1, black);
-    SetPixel(spec, 2, 2, black);
-    TImage* image = Load(spec, MASKEDIMAGE);
+    PngLayout layout = SolidLayout(4, 4, 3, blue);
+    SetPixel(layout, 1, 1, black);
+    SetPixel(layout, 2, 2, black);
+    TImage* image = Load(layout, MASKEDIMAGE);
     uint8_t red[3] = {255, 0, 0};
-    TImage* back = Load(SolidSpec(4, 4, 3, red), 0, "back.png");
+    TImage* back = Load(SolidLayout(4, 4, 3, red), 0, "back.png");
     DrawImage(back, -400, -300);
     SetBlend(1);
     DrawImage(image, -400, -300);
@@ -206,7 +206,7 @@ TEST_F(Draw2DTest, LineTurnsAboutItsStartPoint) {
 
 TEST_F(Draw2DTest, LineDrawnAfterAPictureIsUntextured) {
     uint8_t red[3] = {255, 0, 0};
-    DrawImage(Load(SolidSpec(4, 4, 3, red), 0), -400, -300);
+    DrawImage(Load(SolidLayout(4, 4, 3, red), 0), -400, -300);
     DrawLine(-100, -100, -90, -100);
     EXPECT_EQ(ReadPixel(305, 200), kWhite);
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));

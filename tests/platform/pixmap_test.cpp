@@ -119,10 +119,10 @@ class LoadImageFlags : public ::testing::Test {
     TempDir dir;
     std::string Write(int channels, const uint8_t* rgba) {
         std::string path = dir.Path(channels == 4 ? "rgba.png" : "rgb.png");
-        PngSpec spec = SolidSpec(4, 2, channels, rgba);
+        PngLayout layout = SolidLayout(4, 2, channels, rgba);
         uint8_t white[4] = {255, 255, 255, 255};
-        SetPixel(spec, 3, 1, white);
-        EXPECT_TRUE(WritePng(path, spec));
+        SetPixel(layout, 3, 1, white);
+        EXPECT_TRUE(WritePng(path, layout));
         return path;
     }
 };

@@ -20,7 +20,7 @@ TempDir::~TempDir() {
 }
 
 namespace {
-bool write_png(FILE* fp, const PngSpec& spec, png_bytep* rows) {
+bool write_png(FILE* fp, const PngLayout& layout, png_bytep* rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -32,24 +32,24 @@ bool write_png(FILE* fp, const PngSpec& spec, png_bytep* rows) {
         return false;
     }
     png_init_io(png, fp);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bit_depth, layout.color_type,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) {
-        std::vector<png_color> colors(spec.palette.size() / 3);
+    if (!layout.palette.empty()) {
+        std::vector<png_color> colors(layout.palette.size() / 3);
         for (size_t i = 0; i < colors.size(); ++i)
-            colors[i] = {spec.palette[3 * i], spec.palette[3 * i + 1], spec.palette[3 * i + 2]};
+            colors[i] = {layout.palette[3 * i], layout.palette[3 * i + 1], layout.palette[3 * i + 2]};
         png_set_PLTE(png, info, colors.data(), int(colors.size()));
     }
-    if (!spec.trns.empty()) {
-        if (spec.color_type == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, spec.trns.data(), int(spec.trns.size()), nullptr);
+    if (!layout.trns.empty()) {
+        if (layout.color_type == PNG_COLOR_TYPE_PALETTE) {
+            png_set_tRNS(png, info, layout.trns.data(), int(layout.trns.size()), nullptr);
         } else {
             png_color_16 c = {};
-            c.gray = c.red = uint16_t(spec.trns[0] << 8 | spec.trns[1]);
-            if (spec.trns.size() >= 6) {
-                c.green = uint16_t(spec.trns[2] << 8 | spec.trns[3]);
-                c.blue = uint16_t(spec.trns[4] << 8 | spec.trns[5]);
+            c.gray = c.red = uint16_t(layout.trns[0] << 8 | layout.trns[1]);
+            if (layout.trns.size() >= 6) {
+                c.green = uint16_t(layout.trns[2] << 8 | layout.trns[3]);
+                c.blue = uint16_t(layout.trns[4] << 8 | layout.trns[5]);
             }
             png_set_tRNS(png, info, nullptr, 0, &c);
         }
@@ -61,34 +61,34 @@ bool write_png(FILE* fp, const PngSpec& spec, png_bytep* rows) {
 }
 } // namespace
 
-bool WritePng(const std::string& path, const PngSpec& spec) {
-    size_t row_bytes = spec.rows.size() / size_t(spec.height);
-    std::vector<png_bytep> rows(size_t(spec.height));
-    auto* base = const_cast<uint8_t*>(spec.rows.data());
-    for (int y = 0; y < spec.height; ++y)
+bool WritePng(const std::string& path, const PngLayout& layout) {
+    size_t row_bytes = layout.rows.size() / size_t(layout.height);
+    std::vector<png_bytep> rows(size_t(layout.height));
+    auto* base = const_cast<uint8_t*>(layout.rows.data());
+    for (int y = 0; y < layout.height; ++y)
         rows[size_t(y)] = base + size_t(y) * row_bytes;
     FILE* fp = std::fopen(path.c_str(), "wb");
     if (!fp) return false;
-    bool ok = write_png(fp, spec, rows.data());
+    bool ok = write_png(fp, layout, rows.data());
     std::fclose(fp);
     return ok;
 }
 
-PngSpec SolidSpec(int width, int height, int channels, const uint8_t* rgba) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.color_type = channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
-    spec.rows.resize(size_t(width) * height * channels);
-    for (size_t i = 0; i < spec.rows.size(); ++i)
-        spec.rows[i] = rgba[i % channels];
-    return spec;
+PngLayout SolidLayout(int width, int height, int channels, const uint8_t* rgba) {
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.color_type = channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
+    layout.rows.resize(size_t(width) * height * channels);
+    for (size_t i = 0; i < layout.rows.size(); ++i)
+        layout.rows[i] = rgba[i % channels];
+    return layout;
 }
 
-void SetPixel(PngSpec& spec, int x, int y, const uint8_t* rgba) {
-    int channels = spec.color_type == PNG_COLOR_TYPE_RGBA ? 4 : 3;
+void SetPixel(PngLayout& layout, int x, int y, const uint8_t* rgba) {
+    int channels = layout.color_type == PNG_COLOR_TYPE_RGBA ? 4 : 3;
     for (int c = 0; c < channels; ++c)
-        spec.rows[(size_t(y) * spec.width + x) * channels + c] = rgba[c];
+        layout.rows[(size_t(y) * layout.width + x) * channels + c] = rgba[c];
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct PngSpec {
+struct PngLayout {
     int width = 1, height = 1;
     int color_type = 2; // PNG_COLOR_TYPE_*
     int bit_depth = 8;
@@ -28,10 +28,10 @@ class TempDir {
 };
 
 // Writes the picture; returns false when libpng refuses it.
-bool WritePng(const std::string& path, const PngSpec& spec);
+bool WritePng(const std::string& path, const PngLayout& layout);
 // An 8-bit RGB (channels 3) or RGBA (4) picture filled with one colour.
-PngSpec SolidSpec(int width, int height, int channels, const uint8_t* rgba);
+PngLayout SolidLayout(int width, int height, int channels, const uint8_t* rgba);
 // Sets one pixel of such a picture (channels bytes from rgba).
-void SetPixel(PngSpec& spec, int x, int y, const uint8_t* rgba);
+void SetPixel(PngLayout& layout, int x, int y, const uint8_t* rgba);
 std::vector<uint8_t> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

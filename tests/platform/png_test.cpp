@@ -15,13 +15,13 @@ using Bytes = std::vector<uint8_t>;
 
 struct FormatCase {
     const char* name;
-    PngSpec spec;
+    PngLayout layout;
     int format;
     Bytes pixels; // expected decoded pixels, rows packed
 };
 
-PngSpec Spec(int w, int h, int type, int depth, Bytes rows, Bytes palette = {}, Bytes trns = {}) {
-    PngSpec s;
+PngLayout Layout(int w, int h, int type, int depth, Bytes rows, Bytes palette = {}, Bytes trns = {}) {
+    PngLayout s;
     s.width = w;
     s.height = h;
     s.color_type = type;
@@ -32,11 +32,11 @@ PngSpec Spec(int w, int h, int type, int depth, Bytes rows, Bytes palette = {}, 
     return s;
 }
 
-PngSpec Interlaced() {
+PngLayout Interlaced() {
     Bytes rows;
     for (int i = 0; i < 3 * 3 * 3; ++i)
         rows.push_back(uint8_t(i * 9));
-    PngSpec s = Spec(3, 3, PNG_COLOR_TYPE_RGB, 8, rows);
+    PngLayout s = Layout(3, 3, PNG_COLOR_TYPE_RGB, 8, rows);
     s.interlaced = true;
     return s;
 }
@@ -54,13 +54,13 @@ TEST_P(PngFormat, DecodesIntoTheLayerFormat) {
     const FormatCase& c = GetParam();
     TempDir dir;
     std::string path = dir.Path("pic.png");
-    ASSERT_TRUE(WritePng(path, c.spec));
+    ASSERT_TRUE(WritePng(path, c.layout));
     std::unique_ptr<TPixmap> pm(LoadPixmapPNG(path.c_str()));
     ASSERT_NE(pm, nullptr);
-    EXPECT_EQ(pm->width, c.spec.width);
-    EXPECT_EQ(pm->height, c.spec.height);
+    EXPECT_EQ(pm->width, c.layout.width);
+    EXPECT_EQ(pm->height, c.layout.height);
     EXPECT_EQ(pm->format, c.format);
-    EXPECT_EQ(pm->pitch, c.spec.width * c.format);
+    EXPECT_EQ(pm->pitch, c.layout.width * c.format);
     Bytes got(pm->pixels, pm->pixels + size_t(pm->pitch) * pm->height);
     EXPECT_EQ(got, c.pixels);
 }
@@ -68,41 +68,41 @@ TEST_P(PngFormat, DecodesIntoTheLayerFormat) {
 INSTANTIATE_TEST_SUITE_P(
     AllLayouts, PngFormat,
     ::testing::Values(
-        FormatCase{"Grey8", Spec(2, 1, PNG_COLOR_TYPE_GRAY, 8, {7, 200}), PF_I8, {7, 200}},
+        FormatCase{"Grey8", Layout(2, 1, PNG_COLOR_TYPE_GRAY, 8, {7, 200}), PF_I8, {7, 200}},
         FormatCase{"Grey16KeepsHighByte",
-                   Spec(2, 1, PNG_COLOR_TYPE_GRAY, 16, {0x12, 0x34, 0xAB, 0xCD}),
+                   Layout(2, 1, PNG_COLOR_TYPE_GRAY, 16, {0x12, 0x34, 0xAB, 0xCD}),
                    PF_I8,
                    {0x12, 0xAB}},
         FormatCase{"Grey1ExpandsToFullRange",
-                   Spec(8, 1, PNG_COLOR_TYPE_GRAY, 1, {0xA0}),
+                   Layout(8, 1, PNG_COLOR_TYPE_GRAY, 1, {0xA0}),
                    PF_I8,
                    {255, 0, 255, 0, 0, 0, 0, 0}},
         FormatCase{"GreyAlphaBecomesRgba",
-                   Spec(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {9, 100, 250, 0}),
+                   Layout(2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {9, 100, 250, 0}),
                    PF_RGBA8888,
                    {9, 9, 9, 100, 250, 250, 250, 0}},
         FormatCase{"GreyTransparencyBecomesRgba",
-                   Spec(2, 1, PNG_COLOR_TYPE_GRAY, 8, {5, 77}, {}, {0, 77}),
+                   Layout(2, 1, PNG_COLOR_TYPE_GRAY, 8, {5, 77}, {}, {0, 77}),
                    PF_RGBA8888,
                    {5, 5, 5, 255, 77, 77, 77, 0}},
         FormatCase{"Rgb8",
-                   Spec(2, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 4, 5, 6}),
+                   Layout(2, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 4, 5, 6}),
                    PF_RGB888,
                    {1, 2, 3, 4, 5, 6}},
         FormatCase{"Rgb16KeepsHighBytes",
-                   Spec(1, 1, PNG_COLOR_TYPE_RGB, 16, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}),
+                   Layout(1, 1, PNG_COLOR_TYPE_RGB, 16, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}),
                    PF_RGB888,
                    {0x11, 0x33, 0x55}},
         FormatCase{"Rgba8",
-                   Spec(1, 2, PNG_COLOR_TYPE_RGBA, 8, {1, 2, 3, 4, 5, 6, 7, 8}),
+                   Layout(1, 2, PNG_COLOR_TYPE_RGBA, 8, {1, 2, 3, 4, 5, 6, 7, 8}),
                    PF_RGBA8888,
                    {1, 2, 3, 4, 5, 6, 7, 8}},
         FormatCase{"PaletteBecomesRgb",
-                   Spec(2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {1, 2, 3, 4, 5, 6}),
+                   Layout(2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {1, 2, 3, 4, 5, 6}),
                    PF_RGB888,
                    {4, 5, 6, 1, 2, 3}},
         FormatCase{"PaletteTransparencyBecomesRgba",
-                   Spec(2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {1, 2, 3, 4, 5, 6}, {255, 10}),
+                   Layout(2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {1, 2, 3, 4, 5, 6}, {255, 10}),
                    PF_RGBA8888,
                    {4, 5, 6, 10, 1, 2, 3, 255}},
         FormatCase{"InterlacedRgb", Interlaced(), PF_RGB888, Ramp(27, 9)}),
@@ -112,10 +112,10 @@ INSTANTIATE_TEST_SUITE_P(
 Bytes ValidPng(const TempDir& dir) {
     uint8_t grey[4] = {90, 90, 90, 255};
     std::string path = dir.Path("valid.png");
-    PngSpec spec = SolidSpec(32, 32, 3, grey);
-    for (size_t i = 0; i < spec.rows.size(); ++i)
-        spec.rows[i] = uint8_t(i * 7);
-    WritePng(path, spec);
+    PngLayout layout = SolidLayout(32, 32, 3, grey);
+    for (size_t i = 0; i < layout.rows.size(); ++i)
+        layout.rows[i] = uint8_t(i * 7);
+    WritePng(path, layout);
     return ReadFile(path);
 }
 

@@ -31,13 +31,13 @@ std::vector<int> Texel(const std::vector<uint8_t>& t, int w, int x, int y) {
 TEST_F(Draw2DTest, Picture600Gets1024TextureWithEdgeRepeated) {
     uint8_t grey[3] = {60, 60, 60}, last_col[3] = {250, 10, 10}, last_row[3] = {10, 250, 10},
             corner[3] = {10, 10, 250};
-    PngSpec spec = SolidSpec(600, 600, 3, grey);
+    PngLayout layout = SolidLayout(600, 600, 3, grey);
     for (int i = 0; i < 600; ++i) {
-        SetPixel(spec, 599, i, last_col);
-        SetPixel(spec, i, 599, last_row);
+        SetPixel(layout, 599, i, last_col);
+        SetPixel(layout, i, 599, last_row);
     }
-    SetPixel(spec, 599, 599, corner);
-    TImage* image = Load(spec, 0);
+    SetPixel(layout, 599, 599, corner);
+    TImage* image = Load(layout, 0);
     DrawImage(image, -400, -300);
     ASSERT_NE(image->texture, 0u);
     EXPECT_EQ(image->tex_width, 1024);
@@ -65,7 +65,7 @@ TEST_F(Draw2DTest, Picture600Gets1024TextureWithEdgeRepeated) {
 
 TEST_F(Draw2DTest, PowerOfTwoPictureFillsItsTexture) {
     uint8_t red[3] = {255, 0, 0};
-    TImage* image = Load(SolidSpec(64, 16, 3, red), 0);
+    TImage* image = Load(SolidLayout(64, 16, 3, red), 0);
     DrawImage(image, -400, -300);
     EXPECT_EQ(image->tex_width, 64);
     EXPECT_EQ(image->tex_height, 16);
@@ -82,7 +82,7 @@ class TextureFilter : public Draw2DTest, public ::testing::WithParamInterface<Fi
 
 TEST_P(TextureFilter, FollowsTheImageFlags) {
     uint8_t red[3] = {255, 0, 0};
-    TImage* image = Load(SolidSpec(4, 4, 3, red), GetParam().flags);
+    TImage* image = Load(SolidLayout(4, 4, 3, red), GetParam().flags);
     DrawImage(image, -400, -300);
     GLint mag = 0, min = 0, wrap_s = 0, wrap_t = 0;
     glPushAttrib(GL_TEXTURE_BIT);
@@ -112,11 +112,11 @@ INSTANTIATE_TEST_SUITE_P(AllFlags, TextureFilter,
 TEST_F(Draw2DTest, MipmapLevelsHalveDownToOnePixel) {
     // 4x2 picture: left half black, right half white.
     uint8_t black[3] = {0, 0, 0}, white[3] = {255, 255, 255};
-    PngSpec spec = SolidSpec(4, 2, 3, black);
+    PngLayout layout = SolidLayout(4, 2, 3, black);
     for (int y = 0; y < 2; ++y)
         for (int x = 2; x < 4; ++x)
-            SetPixel(spec, x, y, white);
-    TImage* image = Load(spec, MIPMAPPEDIMAGE);
+            SetPixel(layout, x, y, white);
+    TImage* image = Load(layout, MIPMAPPEDIMAGE);
     DrawImage(image, -400, -300);
     int w = 0, h = 0;
     std::vector<uint8_t> level1 = TextureLevel(image, 1, &w, &h);

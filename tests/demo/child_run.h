@@ -4,15 +4,10 @@
 // the build's own data beside its executable).
 #pragma once
 
+#include "tests/support/child_process.h"
+
 #include <string>
 #include <vector>
-
-struct ChildResult {
-    bool exited = false; // ended by itself before the limit
-    int status = -1;     // exit status when it did
-    std::string err;     // what it wrote on stderr
-    double seconds = 0;  // from start to exit
-};
 
 class Scratch {
   public:

@@ -6,6 +6,8 @@
 #include "platform/audio/audio.h"
 #include "platform/graphics.h"
 
+#include <vector>
+
 void ReadClock(Demo& d) {
     d.t = double(int32_t(uint32_t(MilliSecs()) - uint32_t(d.start_ms)));
 }
@@ -41,7 +43,13 @@ void CommonExit() {
 } // namespace
 
 void DemoMain() {
-    Demo demo;
+    // Kept to the end of the process like the resources it holds, and
+    // reachable, so that a leak check at exit tells them from lost memory
+    // (tests run the timeline several times in one process). The list is
+    // never destroyed: static destructors run before that check.
+    static std::vector<Demo*>& runs = *new std::vector<Demo*>;
+    runs.push_back(new Demo);
+    Demo& demo = *runs.back();
     if (StartUp(demo)) {
         StartClockAndMusic(demo);
         RunTimeline(demo);

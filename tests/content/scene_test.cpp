@@ -6,6 +6,8 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <map>
+#include <string>
 
 namespace {
 
@@ -17,9 +19,15 @@ int lit_pixels() {
     return n;
 }
 
+// Loaded once and kept to the end, as the demo keeps its scenes.
 scene* load(const char* name) {
-    set_path("data/");
-    return load_scene(name);
+    static std::map<std::string, scene*> loaded;
+    scene*& s = loaded[name];
+    if (!s) {
+        set_path("data/");
+        s = load_scene(name);
+    }
+    return s;
 }
 
 TEST_F(GLTest, CityLoadsWithLightsAndAHingedHatch) {

@@ -36,7 +36,7 @@ TEST(SceneLoader, ListsHoldRecordsInReverseFileOrder) {
     EXPECT_EQ(find_object(s, "a"), s->objects->next);
     EXPECT_EQ(find_object(s, "c"), nullptr);
     EXPECT_EQ(s->has_lights, 0);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, FindObjectReturnsTheLastOfEqualNames) {
@@ -45,7 +45,7 @@ TEST(SceneLoader, FindObjectReturnsTheLastOfEqualNames) {
     object* o = find_object(s, "a");
     ASSERT_NE(o, nullptr);
     EXPECT_STREQ(o->groups->name, "second");
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, FaceReferencesWithAndWithoutTextureCoordinates) {
@@ -65,7 +65,7 @@ TEST(SceneLoader, FaceReferencesWithAndWithoutTextureCoordinates) {
     EXPECT_EQ(Ints(tri->vi, 3), (std::vector<int>{0, 2, 4}));
     EXPECT_EQ(Ints(tri->ti, 3), (std::vector<int>{-1, -1, -1}));
     EXPECT_EQ(Ints(tri->ni, 3), (std::vector<int>{1, 3, 5}));
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, RunsOfBlanksBetweenReferencesAreOneSeparator) {
@@ -74,7 +74,7 @@ TEST(SceneLoader, RunsOfBlanksBetweenReferencesAreOneSeparator) {
     const face* f = s->objects->groups->faces;
     ASSERT_EQ(f->n, 3);
     EXPECT_EQ(Ints(f->vi, 3), (std::vector<int>{0, 2, 4}));
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, VerticesInFileOrderAndVtWithTwoValues) {
@@ -85,7 +85,7 @@ TEST(SceneLoader, VerticesInFileOrderAndVtWithTwoValues) {
     EXPECT_FLOAT_EQ(s->vt[0], 0.25f);
     EXPECT_FLOAT_EQ(s->vt[1], 0.75f);
     EXPECT_EQ(std::vector<float>(s->vt + 3, s->vt + 6), (std::vector<float>{1, 2, 3}));
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, LightAndPivotObjectsByNameAndPivotLinking) {
@@ -103,7 +103,7 @@ TEST(SceneLoader, LightAndPivotObjectsByNameAndPivotLinking) {
     EXPECT_EQ(lamp->pivot, nullptr);
     EXPECT_EQ(pivot->pivot, nullptr);
     EXPECT_EQ(find_object(s, "lid")->angle, 0.0f);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, LastPivotInFileWinsAndLightsCanBeGoverned) {
@@ -111,7 +111,7 @@ TEST(SceneLoader, LastPivotInFileWinsAndLightsCanBeGoverned) {
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(find_object(s, "door")->pivot, find_object(s, "pivot_b_door"));
     EXPECT_EQ(find_object(s, "pointer")->pivot, find_object(s, "pivot_pointer"));
-    delete_scene(s);
+    FreeScene(s);
 }
 
 struct PivotCase {
@@ -133,7 +133,7 @@ TEST_P(PivotCorner, CornerIsOppositeTheShortestEdgeAndAxisPointsToTheSquare) {
     const float axis[3] = {0.5f - c[0], 0.5f - c[1], 5.0f - c[2]};
     for (int i = 0; i < 3; ++i)
         EXPECT_FLOAT_EQ(p->axis[i], axis[i]);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -151,7 +151,7 @@ TEST(SceneLoader, PivotWithoutGeometryHasZeroOriginAndAxis) {
               (std::vector<float>{0, 0, 0}));
     EXPECT_EQ(std::vector<float>(s->objects->axis, s->objects->axis + 3),
               (std::vector<float>{0, 0, 0}));
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, CarriageReturnsAndBlankLinesChangeNothing) {
@@ -168,8 +168,8 @@ TEST(SceneLoader, CarriageReturnsAndBlankLinesChangeNothing) {
     const face* f = b->objects->groups->faces;
     ASSERT_EQ(f->n, 3);
     EXPECT_EQ(Ints(f->ni, 3), (std::vector<int>{2, 5, 8}));
-    delete_scene(a);
-    delete_scene(b);
+    FreeScene(a);
+    FreeScene(b);
 }
 
 TEST(SceneLoader, CommentsAndUnknownKeywordsAreSkipped) {
@@ -178,7 +178,7 @@ TEST(SceneLoader, CommentsAndUnknownKeywordsAreSkipped) {
     EXPECT_EQ(s->nv, 0);
     EXPECT_STREQ(s->objects->name, "a");
     EXPECT_EQ(s->objects->next, nullptr);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
@@ -191,7 +191,7 @@ TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
     EXPECT_STREQ(second->material->name, "blue");
     EXPECT_STREQ(first->material->name, "red"); // mtllib makes its last material current
     EXPECT_EQ(s->materials, first->material);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, MaterialValuesFromTheLibrary) {
@@ -208,7 +208,7 @@ TEST(SceneLoader, MaterialValuesFromTheLibrary) {
     EXPECT_FLOAT_EQ(m->ns, 96.5f);
     EXPECT_FLOAT_EQ(m->d, 0.5f);
     EXPECT_EQ(m->pixels, nullptr);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, GroupWithoutMaterialGetsDefaultGrey) {
@@ -221,7 +221,7 @@ TEST(SceneLoader, GroupWithoutMaterialGetsDefaultGrey) {
     EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.2f, 0.2f, 0.2f, 1}));
     EXPECT_EQ(m->pixels, nullptr);
     EXPECT_EQ(empty->material, nullptr); // no faces, nothing to draw
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, UnknownUsemtlLeavesNoMaterialSoTheGroupGetsGrey) {
@@ -230,7 +230,7 @@ TEST(SceneLoader, UnknownUsemtlLeavesNoMaterialSoTheGroupGetsGrey) {
     ASSERT_NE(s, nullptr);
     EXPECT_FLOAT_EQ(s->objects->groups->material->kd[1], 0.8f);
     EXPECT_STREQ(s->materials->name, "red"); // the grey one goes to the tail
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, MissingTextureFailsTheLoad) {
@@ -260,7 +260,7 @@ TEST(SceneLoader, LoadSceneReadsFilesUnderThePrefix) {
     EXPECT_FLOAT_EQ(s->objects->groups->material->kd[2], 1.0f);
     EXPECT_EQ(s->objects->groups->list, -1);
     EXPECT_EQ(s->objects->groups->faces->n, 3);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST(SceneLoader, NameOf999CharactersFits) {
@@ -268,5 +268,5 @@ TEST(SceneLoader, NameOf999CharactersFits) {
     scene* s = ParseScene("o " + name + "\n");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(std::string(s->objects->name), name);
-    delete_scene(s);
+    FreeScene(s);
 }

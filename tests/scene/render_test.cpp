@@ -64,7 +64,7 @@ TEST_F(GLTest, LitTexturedQuadShowsItsTextureInPlace) {
     EXPECT_NEAR_RGB(ReadPixel(500, 400), (Rgb{127, 127, 127}), 3);
     EXPECT_EQ(ReadPixel(150, 300), kBlack); // outside the quad (x 200..600)
     EXPECT_EQ(ReadPixel(400, 50), kBlack);  // above it (y 100..500)
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST_F(GLTest, TextureIsMadeWithClampAndLinearAndStaysBound) {
@@ -97,7 +97,7 @@ TEST_F(GLTest, TextureIsMadeWithClampAndLinearAndStaysBound) {
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &align);
     EXPECT_EQ(align, 4);
     glBindTexture(GL_TEXTURE_2D, 0);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 class PivotTurn : public GLTest, public ::testing::WithParamInterface<int32_t> {};
@@ -132,7 +132,7 @@ TEST_P(PivotTurn, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
         EXPECT_EQ(ReadPixel(267, 420), kBlack) << "angle " << angle; // never below
         EXPECT_EQ(CountPixels({255, 0, 0}, 60), 0) << "angle " << angle;
     }
-    delete_scene(s);
+    FreeScene(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(SceneRender, PivotTurn,
@@ -174,7 +174,7 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
         EXPECT_EQ(ReadPixel(400, 164), kBlack) << "frame " << frame;
         EXPECT_EQ(ReadPixel(545, 300), (Rgb{0, 0, 255})) << "frame " << frame;
     }
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST_F(GLTest, WireDrawsTheEdgesOnly) {
@@ -199,7 +199,7 @@ TEST_F(GLTest, WireDrawsTheEdgesOnly) {
     int n = CountPixels(green, 0);
     EXPECT_GT(n, 4 * 400);     // the whole perimeter, 1600 pixels long
     EXPECT_LT(n, 4 * 400 * 3); // but no fill
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST_F(GLTest, SceneLightObjectReplacesTheViewLights) {
@@ -226,7 +226,7 @@ TEST_F(GLTest, SceneLightObjectReplacesTheViewLights) {
     // Directional light along the normal: 255 * 1 * cos 0 in red only.
     EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{255, 0, 0}), 1);
     EXPECT_NEAR_RGB(ReadPixel(250, 150), (Rgb{255, 0, 0}), 1);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 TEST_F(GLTest, TextureWiderThanOpenGLAllowsFailsTheLoad) {

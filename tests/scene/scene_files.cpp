@@ -45,3 +45,8 @@ scene* ParseScene(const std::string& obj, const char* mtl) {
     }
     return s;
 }
+
+void FreeScene(scene* s) {
+    delete_scene(s);
+    free(s);
+}

@@ -173,7 +173,7 @@ TEST_P(StateAround, RenderSceneAndGldoneRestoreLightsMatricesAndMode) {
     EXPECT_TRUE(Capture() == outside);
     glDisable(GL_LIGHT5);
     glMatrixMode(GL_MODELVIEW);
-    delete_scene(s);
+    FreeScene(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(SceneView, StateAround,

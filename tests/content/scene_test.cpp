@@ -21,8 +21,8 @@ int lit_pixels() {
 
 // Loaded once and kept to the end, as the demo keeps its scenes.
 scene* load(const char* name) {
-    static std::map<std::string, scene*> loaded;
-    scene*& s = loaded[name];
+    static auto* loaded = new std::map<std::string, scene*>; // never destroyed
+    scene*& s = (*loaded)[name];
     if (!s) {
         set_path("data/");
         s = load_scene(name);

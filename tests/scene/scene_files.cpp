@@ -47,6 +47,8 @@ scene* ParseScene(const std::string& obj, const char* mtl) {
 }
 
 void FreeScene(scene* s) {
+    for (material* m = s ? s->materials : nullptr; m; m = m->next)
+        free(m->pixels);
     delete_scene(s);
     free(s);
 }

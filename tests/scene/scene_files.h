@@ -21,6 +21,6 @@ std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows, uint8_
 // Loads OBJ text (and MTL text when given) through get_scene; null when it
 // fails. The text is copied, since get_scene may modify it.
 struct scene* ParseScene(const std::string& obj, const char* mtl = nullptr);
-// delete_scene leaves the record itself (and textures) alone; a test that
-// loaded or parsed a scene releases the record too.
+// delete_scene leaves the record itself and the texture pixels alone; a
+// test that loaded or parsed a scene releases them too.
 void FreeScene(struct scene* s);

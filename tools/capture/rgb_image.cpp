@@ -1,8 +1,7 @@
 #include "tools/capture/rgb_image.h"
 
 #include "platform/draw2d.h"
-
-#include <png.h>
+#include "tools/png_write.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -59,47 +58,8 @@ void FillRect(RgbImage& dst, int x, int y, int w, int h, uint8_t r, uint8_t g, u
         }
 }
 
-namespace {
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-
-} // namespace
-
 bool WritePng(const std::string& path, const RgbImage& image, int level, std::string* error) {
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        *error = path + ": cannot create file";
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        *error = path + ": out of memory";
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        *error = path + ": write failed";
-        return false;
-    }
-    png_init_io(png, file.get());
-    png_set_compression_level(png, std::clamp(level, 0, 9));
-    png_set_IHDR(png, info, png_uint_32(image.width), png_uint_32(image.height), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < image.height; ++y)
-        png_write_row(png, &image.rgb[size_t(y) * image.width * 3]);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0) {
-        *error = path + ": write failed";
-        return false;
-    }
-    return true;
+    return WritePng8(path, image.width, image.height, 3, image.rgb.data(), level, error);
 }
 
 bool ReadPng(const std::string& path, RgbImage* image, std::string* error) {

@@ -1,6 +1,6 @@
 #include "tools/gen/image.h"
 
-#include <png.h>
+#include "tools/png_write.h"
 
 #include <algorithm>
 #include <cmath>
@@ -274,34 +274,18 @@ Image scaled(const Image& src, int w, int h) {
 }
 
 bool write_png(const std::string& path, const Image& img, bool alpha) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "ninefold_gen: %s: cannot create file\n", path.c_str());
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        std::fprintf(stderr, "ninefold_gen: %s: PNG write failed\n", path.c_str());
-        return false;
-    }
-    png_init_io(png, f);
-    int ch = alpha ? 4 : 3;
-    png_set_IHDR(png, info, img.w, img.h, 8, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(size_t(img.w) * ch);
-    for (int y = 0; y < img.h; ++y) {
+    const int ch = alpha ? 4 : 3;
+    std::vector<uint8_t> bytes(size_t(img.w) * img.h * ch);
+    for (int y = 0; y < img.h; ++y)
         for (int x = 0; x < img.w; ++x) {
             const float* p = img.at(x, y);
+            uint8_t* o = &bytes[(size_t(y) * img.w + x) * ch];
             for (int k = 0; k < ch; ++k)
-                row[size_t(x) * ch + k] = png_byte(std::lround(std::clamp(p[k], 0.f, 1.f) * 255));
+                o[k] = uint8_t(std::lround(std::clamp(p[k], 0.f, 1.f) * 255));
         }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+    std::string error;
+    // zlib's default level, as libpng uses when none is set.
+    if (WritePng8(path, img.w, img.h, ch, bytes.data(), 6, &error)) return true;
+    std::fprintf(stderr, "ninefold_gen: %s\n", error.c_str());
+    return false;
 }

@@ -1,0 +1,46 @@
+#include "tools/png_write.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+
+bool WritePng8(const std::string& path, int width, int height, int channels,
+               const uint8_t* pixels, int level, std::string* error) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        *error = path + ": cannot create file";
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        std::fclose(file);
+        *error = path + ": out of memory";
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        *error = path + ": PNG write failed";
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_compression_level(png, std::clamp(level, 0, 9));
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
+                 channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    const size_t row_bytes = size_t(width) * channels;
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, pixels + size_t(y) * row_bytes);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    if (std::fclose(file) != 0) {
+        *error = path + ": write failed";
+        return false;
+    }
+    return true;
+}

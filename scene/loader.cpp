@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include <GL/gl.h>
 
 namespace {
 struct loader_state {
@@ -212,10 +211,7 @@ void link_pivots(scene* s) {
 // Releases a scene left half built by a failed load, textures included.
 void discard_scene(scene* s) {
     for (material* m = s->materials; m; m = m->next)
-        if (m->pixels) {
-            glDeleteTextures(1, &m->texture);
-            free(m->pixels);
-        }
+        drop_texture(m);
     delete_scene(s);
     free(s);
 }

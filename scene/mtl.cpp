@@ -18,6 +18,7 @@ bool load_texture(material* m, const std::string& line, int number) {
     int32_t w = 0, h = 0;
     uint8_t* pixels = tga_load(path.c_str(), &w, &h);
     if (!pixels) return set_error(where, std::string("texture ") + scene_error()), false;
+    drop_texture(m); // a second map_Kd for the material replaces the first
     m->width = w;
     m->height = h;
     m->pixels = pixels;

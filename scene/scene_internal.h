@@ -51,5 +51,6 @@ void set_default_material(material* m);
 
 int get_mtl(scene* s, const char* text);
 void set_mtl_source(const std::string& file); // file named in mtl messages
+void drop_texture(material* m); // releases a material's pixels and texture, if any
 bool make_texture(material* m,
                   const std::string& path); // false (error set) when OpenGL cannot hold it

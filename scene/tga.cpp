@@ -81,6 +81,13 @@ uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out) {
     return pixels;
 }
 
+void drop_texture(material* m) {
+    if (!m->pixels) return;
+    glDeleteTextures(1, &m->texture);
+    free(m->pixels);
+    m->pixels = nullptr;
+}
+
 bool make_texture(material* m, const std::string& path) {
     // Larger images would leave an incomplete texture that draws as white.
     GLint max = 0;

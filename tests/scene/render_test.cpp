@@ -245,3 +245,27 @@ TEST_F(GLTest, TextureWiderThanOpenGLAllowsFailsTheLoad) {
     EXPECT_EQ(err.find("s.mtl:2: texture "), err.find(':', sizeof "ninefold:") - 5) << err;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
+
+TEST_F(GLTest, SecondMapKdOfAMaterialReplacesTheFirstTexture) {
+    std::string dir = MakeTempDir();
+    const Bgr r{0, 0, 255};
+    WriteFile(dir + "small.tga", TgaBytes(4, 4, std::vector<Bgr>(16, r), 0));
+    WriteFile(dir + "wide.tga", TgaBytes(8, 4, std::vector<Bgr>(32, r), 0));
+    WriteFile(dir + "s.mtl", "newmtl tex\nmap_Kd small.tga\nmap_Kd wide.tga\n");
+    WriteFile(dir + "s.obj", "mtllib s.mtl\n");
+    set_path(dir.c_str());
+    scene* s = load_scene("s.obj");
+    set_path("");
+    ASSERT_NE(s, nullptr);
+    material* m = s->materials;
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->width, 8);
+    EXPECT_STREQ(m->map_kd, "wide.tga");
+    // The first texture is gone (a leak check at exit sees its pixels freed).
+    EXPECT_TRUE(glIsTexture(m->texture));
+    GLint width = 0;
+    glBindTexture(GL_TEXTURE_2D, m->texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    EXPECT_EQ(width, 8);
+    FreeScene(s);
+}

@@ -112,6 +112,14 @@ Image ribbons() { // slot 1: translucent twisting ribbons across the middle
     }
     glow(img, blur(sparks, 8), {1, 1, 1, 0.9f});
     glow(img, sparks, {1, 1, 1, 1});
+    // The strip's left end and its top and bottom are always on screen while
+    // it slides: fade the haze out there so no rectangle edge shows.
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            float fade = smoothstep(0, 160, float(x)) * smoothstep(0, 40, float(y)) *
+                         smoothstep(0, 40, float(h - 1 - y));
+            img.at(x, y)[3] *= fade;
+        }
     bleed_edges(img);
     return img;
 }

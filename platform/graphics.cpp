@@ -32,6 +32,7 @@ struct PlatformState {
     TGraphics* display = nullptr;
     bool video_up = false;
     bool hidden = false;
+    int swap_interval = -2; // last one set on the current context; -2: none yet
     bool key_down[kKeyCount] = {};
     int key_hits[kKeyCount] = {};
     MilliSecsSource clock = nullptr;
@@ -188,6 +189,7 @@ TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     d->context = SDL_GL_CreateContext(d->window);
     if (!d->context) fatal("Unable to create GL Context");
     SDL_GL_MakeCurrent(d->window, d->context);
+    g.swap_interval = -2; // a new context starts with its own setting
     clear_keys();
     ResetDraw2D(width, height);
     return d;
@@ -241,7 +243,11 @@ void Flip(int sync) {
     int interval = sync;
     if (sync < 0) interval = (g.display->depth != 0 && g.display->hertz == 0) ? 1 : 0;
     if (g.hidden) interval = 0;
-    SDL_GL_SetSwapInterval(interval);
+    // Set only when it changes: the demo presents with the same one every frame.
+    if (interval != g.swap_interval) {
+        SDL_GL_SetSwapInterval(interval);
+        g.swap_interval = interval;
+    }
     SDL_GL_SwapWindow(g.display->window);
     PollSystem();
 }

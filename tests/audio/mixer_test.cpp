@@ -97,7 +97,8 @@ TEST_F(Mixer, VolumeZeroOnPlayingChannelFadesToSilenceWithinOneBlock) {
             ASSERT_EQ(fade[2 * k + c], Scaled(At(*sound, (4096 + k) % 4000, c), 4096 - k) >> 4)
                 << "frame " << k;
     std::vector<int16_t> after = Mix(4096);
-    EXPECT_EQ(after, std::vector<int16_t>(after.size(), 0));
+    const std::vector<int16_t> silence(after.size(), 0);
+    EXPECT_EQ(after, silence);
     EXPECT_EQ(ChannelPlaying(ch), 1);
 }
 

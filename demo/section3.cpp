@@ -5,15 +5,12 @@
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 
+#include <iterator>
+
 namespace {
 
-struct Caption {
-    double from_s, to_s;
-    int slot;
-};
-
 // Image 13 comes before image 12; 9's window overlaps 10's by 30 ms.
-const Caption kCaptions[] = {
+const TimedPicture kCaptions[] = {
     {36, 38, 8}, {38, double(40.03f), 9}, {40, 42, 10}, {42, 44, 11}, {44, 46, 13}, {46, 48, 12}};
 
 bool Frame(Demo& d) {
@@ -25,8 +22,7 @@ bool Frame(Demo& d) {
     SetColor(255, 255, 255);
     DrawImage(d.images[7], -400, -300, 0);
     DrawImage(d.images[1], float(-700 + t / 100), float(-70 - t / 1000), 0);
-    for (const Caption& c : kCaptions)
-        if (InWindow(t, c.from_s, c.to_s)) DrawImage(d.images[c.slot], -400, -280, 0);
+    DrawTimedPictures(d, kCaptions, int(std::size(kCaptions)), -400, -280);
     Flip(-1);
     Cls();
     return !KeyHit(27);

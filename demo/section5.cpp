@@ -5,15 +5,12 @@
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 
+#include <iterator>
+
 namespace {
 
-struct Overlay {
-    double from_s, to_s;
-    int slot;
-};
-
 // Window 2 closes at 70.03 s, so slots 16 and 17 share 70001 to 70029 ms.
-const Overlay kOverlays[] = {
+const TimedPicture kOverlays[] = {
     {66, 68, 15}, {68, double(70.03f), 16}, {70, 72, 17}, {72, 74, 22}, {74, 76, 19}, {76, 78, 18},
     {78, 80, 21}};
 
@@ -27,8 +24,7 @@ bool Frame(Demo& d) {
     SetColor(255, 255, 255);
     DrawImage(d.images[14], -400, -300, 0);
     DrawImage(d.images[1], float(600 - s), float(-40 - s / 10), 0);
-    for (const Overlay& o : kOverlays)
-        if (InWindow(t, o.from_s, o.to_s)) DrawImage(d.images[o.slot], -400, -280, 0);
+    DrawTimedPictures(d, kOverlays, int(std::size(kOverlays)), -400, -280);
     Flip(-1);
     Cls();
     return !KeyHit(27);

@@ -4,6 +4,7 @@
 #include "demo/demo.h"
 
 #include "platform/audio/audio.h"
+#include "platform/draw2d.h"
 #include "platform/graphics.h"
 
 #include <vector>
@@ -19,6 +20,11 @@ bool RunSection(Demo& d, double end_s, SectionFrame frame) {
     while (d.t / 1000 < end_s)
         if (!frame(d)) return false;
     return true;
+}
+
+void DrawTimedPictures(const Demo& d, const TimedPicture* list, int count, float x, float y) {
+    for (int i = 0; i < count; ++i)
+        if (InWindow(d.t, list[i].from_s, list[i].to_s)) DrawImage(d.images[list[i].slot], x, y, 0);
 }
 
 namespace {

@@ -65,3 +65,14 @@ inline double Cos(double degrees) {
 inline bool InWindow(double t, double a, double b) {
     return a < t / 1000 && t / 1000 < b;
 }
+
+// A picture shown at one place while its window (from_s, to_s) admits t;
+// sections 3 and 5 lay their captions and overlays this way.
+struct TimedPicture {
+    double from_s, to_s;
+    int slot;
+};
+
+// Draws, in list order, every picture of the list whose window admits d.t,
+// at (x, y).
+void DrawTimedPictures(const Demo& d, const TimedPicture* list, int count, float x, float y);

@@ -12,6 +12,7 @@ $SUDO apt-get install -y -q --no-install-recommends \
   libpng-dev zlib1g-dev libogg-dev libvorbis-dev \
   libfreetype-dev fonts-dejavu-core \
   libgtest-dev googletest libbenchmark-dev \
-  xvfb xauth xdotool x11-utils \
+  xvfb xauth xdotool x11-utils x11-xserver-utils x11-apps \
+  xserver-xorg-core xserver-xorg-video-dummy openbox ffmpeg \
   clang libclang-rt-dev \
   desktop-file-utils file dpkg-dev

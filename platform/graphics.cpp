@@ -6,10 +6,15 @@
 #include <SDL_opengl.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <initializer_list>
+#include <semaphore.h>
+#include <thread>
 #include <unistd.h>
 
 struct TGraphicsDriver {
@@ -19,19 +24,45 @@ struct TGraphicsDriver {
 struct TGraphics {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
+    GLuint surface = 0;                // the framebuffer object the demo draws into
+    GLuint surface_buffers[2] = {0, 0}; // its colour and depth renderbuffers
+    bool gl_loaded = false;
     int width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
 };
 
 namespace {
 
 const int kKeyCount = 256;
+// How long a stop signal waits for the main thread to reach its next poll
+// before the process ends without it (a long load, a hung teardown).
+const long kStopGraceNs = 400L * 1000 * 1000;
 
-struct PlatformState {
+// Framebuffer-object entry points, looked up once a context exists.
+struct SurfaceCalls {
+    PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
+    PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
+    PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
+    PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
+    PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
+    PFNGLFRAMEBUFFERPARAMETERIPROC FramebufferParameteri = nullptr; // null: no row-order choice
+};
+
+// Stores a framebuffer object's rows top first (GL_MESA_framebuffer_flip_y).
+const GLenum kFramebufferFlipY = 0x8BBB;
+
+struct DisplayState {
     TGraphicsDriver* driver = nullptr;
     int default_flags = 0;
     TGraphics* display = nullptr;
+    SurfaceCalls gl;
     bool video_up = false;
     bool hidden = false;
+    int hidden_width = 0, hidden_height = 0;
     int swap_interval = -2; // last one set on the current context; -2: none yet
     bool key_down[kKeyCount] = {};
     int key_hits[kKeyCount] = {};
@@ -42,33 +73,47 @@ struct PlatformState {
     ExitHook exit_hook = nullptr;
 };
 
-PlatformState g;
+DisplayState display_state;
 TGraphicsDriver gl2d_driver = {"GL2D"};
 std::atomic<int> pending_signal{0};
-std::atomic<bool> display_open{false};
+sem_t stop_requested;
 
 [[noreturn]] void exit_process(int status) {
-    if (g.exit_hook) g.exit_hook(status);
+    if (display_state.exit_hook) display_state.exit_hook(status);
     std::exit(status);
 }
 
-// With a display open the next poll closes it and exits; without one there
-// is nothing to restore, and waiting for a poll that may never come would
-// leave the process running.
-void on_signal(int sig) {
-    if (!display_open.load()) _exit(0);
+// Only async-signal-safe work here: the main thread acts on the flag at its
+// next poll, and the watchdog ends the process if that poll does not come.
+void on_stop_signal(int sig) {
     pending_signal.store(sig);
+    sem_post(&stop_requested);
 }
 
-void install_signal_handlers() {
+void stop_watchdog() {
+    while (sem_wait(&stop_requested) != 0 && errno == EINTR) {
+    }
+    timespec grace = {0, kStopGraceNs};
+    while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
+    }
+    // Nothing on the desktop needs restoring: the mode is never changed and
+    // the window goes with the connection.
+    _exit(0);
+}
+
+void install_stop_signals() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    // SDL would turn these into quit events, which the demo refuses; handle
-    // them ourselves so the desktop mode is always restored.
+    // SDL would turn these into quit events, which the demo refuses.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    std::signal(SIGINT, on_signal);
-    std::signal(SIGTERM, on_signal);
+    sem_init(&stop_requested, 0, 0);
+    std::thread(stop_watchdog).detach();
+    struct sigaction sa = {};
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaction(sig, &sa, nullptr);
 }
 
 // Maps SDL key codes onto the demo's key code space (see the header).
@@ -89,130 +134,195 @@ int key_code(SDL_Keycode k) {
 
 void clear_keys() {
     for (int i = 0; i < kKeyCount; ++i) {
-        g.key_down[i] = false;
-        g.key_hits[i] = 0;
+        display_state.key_down[i] = false;
+        display_state.key_hits[i] = 0;
     }
 }
 
 void key_event(int key, bool down) {
     if (key < 0 || key >= kKeyCount) return;
-    if (down && !g.key_down[key]) ++g.key_hits[key];
-    g.key_down[key] = down;
+    if (down && !display_state.key_down[key]) ++display_state.key_hits[key];
+    display_state.key_down[key] = down;
 }
 
 void close_display() {
-    if (!g.display) return;
-    if (g.display->context) SDL_GL_DeleteContext(g.display->context);
-    // Destroying the full-screen window makes SDL switch the desktop mode back.
-    if (g.display->window) SDL_DestroyWindow(g.display->window);
-    delete g.display;
-    g.display = nullptr;
-    display_open.store(false);
+    TGraphics* d = display_state.display;
+    if (!d) return;
+    if (d->context) {
+        const SurfaceCalls& gl = display_state.gl;
+        if (d->surface) gl.DeleteFramebuffers(1, &d->surface);
+        if (d->surface_buffers[0]) gl.DeleteRenderbuffers(2, d->surface_buffers);
+        SDL_GL_MakeCurrent(d->window, nullptr);
+        SDL_GL_DeleteContext(d->context);
+    }
+    if (d->window) SDL_DestroyWindow(d->window);
+    if (d->gl_loaded) SDL_GL_UnloadLibrary();
+    delete d;
+    display_state.display = nullptr;
     SDL_ShowCursor(SDL_ENABLE);
 }
 
-[[noreturn]] void fatal(const char* message) {
-    std::fprintf(stderr, "%s\n", message);
+[[noreturn]] void fatal(const char* message, const char* reason) {
+    if (reason && *reason)
+        std::fprintf(stderr, "ninefold: %s: %s\n", message, reason);
+    else
+        std::fprintf(stderr, "ninefold: %s\n", message);
     close_display();
     exit_process(1);
 }
 
-bool video_init() {
-    if (g.video_up) return true;
-    install_signal_handlers();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    g.video_up = true;
+[[noreturn]] void no_display(const char* reason) {
+    fatal("no display", reason);
+}
+
+// SDL falls back to drivers that show nothing (offscreen, dummy) when no
+// display server answers; the demo would then play unseen.
+bool shows_nothing(const char* driver) {
+    return !driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy");
+}
+
+// Connections to a display server are occasionally refused while it is busy
+// (Xvfb drops some handshakes under load), and SDL then silently falls back
+// to a driver that shows nothing: try a few times before giving up.
+void open_video() {
+    if (display_state.video_up) return;
+    install_stop_signals();
+    const char* x = std::getenv("DISPLAY");
+    const char* wl = std::getenv("WAYLAND_DISPLAY");
+    const char* chosen = std::getenv("SDL_VIDEODRIVER");
+    const bool named = (x && *x) || (wl && *wl);
+    // Nothing names a display: say so before SDL probes its back ends (and
+    // they print their own complaints), unless a back end was chosen.
+    if (!named && !display_state.hidden && !(chosen && *chosen))
+        no_display("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) no_display(SDL_GetError());
+        display_state.video_up = true;
+        if (display_state.hidden || !shows_nothing(SDL_GetCurrentVideoDriver())) return;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        display_state.video_up = false;
+        if (!named) no_display("neither DISPLAY nor WAYLAND_DISPLAY is set");
+        SDL_Delay(100);
+    }
+    char reason[256];
+    std::snprintf(reason, sizeof reason, "cannot open display \"%s\"", x && *x ? x : wl);
+    no_display(reason);
+}
+
+template <typename Fn> bool look_up(Fn& fn, const char* name) {
+    fn = reinterpret_cast<Fn>(SDL_GL_GetProcAddress(name));
+    return fn != nullptr;
+}
+
+bool look_up_row_order(SurfaceCalls& gl) {
+    gl.FramebufferParameteri = nullptr;
+    // The core entry point takes it on desktop contexts; the extension's own
+    // one is refused there.
+    if (SDL_GL_ExtensionSupported("GL_MESA_framebuffer_flip_y"))
+        look_up(gl.FramebufferParameteri, "glFramebufferParameteri");
     return true;
 }
 
-} // namespace
-
-TGraphicsDriver* GL2DDriver() { return &gl2d_driver; }
-
-void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags) {
-    g.driver = driver;
-    g.default_flags = defaultFlags;
+bool look_up_surface_calls(SurfaceCalls& gl) {
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    int major = version ? std::atoi(version) : 0;
+    if (major < 3 && !SDL_GL_ExtensionSupported("GL_ARB_framebuffer_object")) return false;
+    return look_up(gl.GenFramebuffers, "glGenFramebuffers") &&
+           look_up(gl.DeleteFramebuffers, "glDeleteFramebuffers") &&
+           look_up(gl.BindFramebuffer, "glBindFramebuffer") &&
+           look_up(gl.CheckFramebufferStatus, "glCheckFramebufferStatus") &&
+           look_up(gl.GenRenderbuffers, "glGenRenderbuffers") &&
+           look_up(gl.DeleteRenderbuffers, "glDeleteRenderbuffers") &&
+           look_up(gl.BindRenderbuffer, "glBindRenderbuffer") &&
+           look_up(gl.RenderbufferStorage, "glRenderbufferStorage") &&
+           look_up(gl.FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+           look_up(gl.BlitFramebuffer, "glBlitFramebuffer") && look_up_row_order(gl);
 }
 
-void RuntimeError(const char* message) { fatal(message); }
-
-TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
-    close_display();
-    if (!video_init()) fatal("Unable to set display mode");
-    flags |= g.default_flags;
-    bool fullscreen = depth != 0 && !g.hidden;
-
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (flags & GRAPHICS_BACKBUFFER) ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, (flags & GRAPHICS_ALPHABUFFER) ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, (flags & GRAPHICS_DEPTHBUFFER) ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, (flags & GRAPHICS_STENCILBUFFER) ? 1 : 0);
-    int accum = (flags & GRAPHICS_ACCUMBUFFER) ? 1 : 0;
-    SDL_GL_SetAttribute(SDL_GL_ACCUM_RED_SIZE, accum);
-    SDL_GL_SetAttribute(SDL_GL_ACCUM_GREEN_SIZE, accum);
-    SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, accum);
-
-    auto* d = new TGraphics;
-    d->width = width;
-    d->height = height;
-    d->depth = depth;
-    d->hertz = hertz;
-    d->flags = flags;
-    g.display = d;
-    display_open.store(true);
-
-    Uint32 wflags = SDL_WINDOW_OPENGL;
-    if (g.hidden) wflags |= SDL_WINDOW_HIDDEN;
-    d->window = SDL_CreateWindow("ninefold", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                 width, height, wflags);
-    if (!d->window) fatal("Unable to set display mode");
-
-    if (fullscreen) {
-        SDL_DisplayMode want = {};
-        want.format = SDL_PIXELFORMAT_RGB888;
-        want.w = width;
-        want.h = height;
-        want.refresh_rate = hertz;
-        SDL_DisplayMode best;
-        int index = SDL_GetWindowDisplayIndex(d->window);
-        if (!SDL_GetClosestDisplayMode(index < 0 ? 0 : index, &want, &best) ||
-            best.w < width || best.h < height)
-            fatal("Unable to set display mode");
-        if (SDL_SetWindowDisplayMode(d->window, &best) != 0 ||
-            SDL_SetWindowFullscreen(d->window, SDL_WINDOW_FULLSCREEN) != 0)
-            fatal("Unable to set display mode");
+// The off-screen surface every frame is drawn into, left bound.
+bool make_surface(TGraphics* d) {
+    SurfaceCalls& gl = display_state.gl;
+    if (!look_up_surface_calls(gl)) return false;
+    // No alpha channel unless asked for: blends that read the destination's
+    // alpha then see 1, as on a window without one.
+    GLenum colour = (d->flags & GRAPHICS_ALPHABUFFER) ? GL_RGBA8 : GL_RGB8;
+    bool stencil = d->flags & GRAPHICS_STENCILBUFFER;
+    bool depth = stencil || (d->flags & GRAPHICS_DEPTHBUFFER);
+    gl.GenFramebuffers(1, &d->surface);
+    gl.BindFramebuffer(GL_FRAMEBUFFER, d->surface);
+    // Where the driver stores the window's rows top first, rasterisation
+    // breaks ties (a line's first pixel, a shared polygon edge) by that
+    // order: store the surface the same way, so frames are the very pixels
+    // the window itself would hold.
+    if (gl.FramebufferParameteri) gl.FramebufferParameteri(GL_FRAMEBUFFER, kFramebufferFlipY, GL_TRUE);
+    gl.GenRenderbuffers(2, d->surface_buffers);
+    gl.BindRenderbuffer(GL_RENDERBUFFER, d->surface_buffers[0]);
+    gl.RenderbufferStorage(GL_RENDERBUFFER, colour, d->width, d->height);
+    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                               d->surface_buffers[0]);
+    if (depth) {
+        gl.BindRenderbuffer(GL_RENDERBUFFER, d->surface_buffers[1]);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24,
+                               d->width, d->height);
+        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER,
+                                   stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                                   GL_RENDERBUFFER, d->surface_buffers[1]);
     }
-
-    d->context = SDL_GL_CreateContext(d->window);
-    if (!d->context) fatal("Unable to create GL Context");
-    SDL_GL_MakeCurrent(d->window, d->context);
-    g.swap_interval = -2; // a new context starts with its own setting
-    clear_keys();
-    ResetDraw2D(width, height);
-    return d;
+    gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
+    return gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
 }
 
-void EndGraphics() {
-    close_display();
-    if (g.video_up) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        g.video_up = false;
+// Scales the finished frame onto the window: the largest centred rectangle
+// of the frame's shape, black around it, in the drawable's own pixels (which
+// differ from window units on HiDPI screens).
+void present_surface(TGraphics* d) {
+    const SurfaceCalls& gl = display_state.gl;
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(d->window, &dw, &dh);
+    int w = dw, h = dh;
+    if (int64_t(dw) * d->height > int64_t(dh) * d->width)
+        w = int(int64_t(dh) * d->width / d->height);
+    else
+        h = int(int64_t(dw) * d->height / d->width);
+    int x = (dw - w) / 2, y = (dh - h) / 2;
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    gl.BlitFramebuffer(0, 0, d->width, d->height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
+                       GL_LINEAR);
+    // The surface is bound again before the pop: the draw-buffer setting
+    // being restored is the surface's own.
+    gl.BindFramebuffer(GL_FRAMEBUFFER, d->surface);
+    glPopAttrib();
+}
+
+SDL_Window* open_window(const TGraphics* d, bool cover_screen) {
+    if (!cover_screen) {
+        int w = display_state.hidden_width > 0 ? display_state.hidden_width : d->width;
+        int h = display_state.hidden_height > 0 ? display_state.hidden_height : d->height;
+        Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+        if (display_state.hidden) flags |= SDL_WINDOW_HIDDEN;
+        return SDL_CreateWindow("ninefold", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h,
+                                flags);
     }
+    // Created at the screen's own position and size, so it covers the screen
+    // even where no window manager acts on the full-screen request.
+    SDL_Rect screen = {0, 0, d->width, d->height};
+    SDL_GetDisplayBounds(0, &screen);
+    return SDL_CreateWindow("ninefold", screen.x, screen.y, screen.w, screen.h,
+                            SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI |
+                                SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
 }
 
-void HideMouse() { SDL_ShowCursor(SDL_DISABLE); }
-void ShowMouse() { SDL_ShowCursor(SDL_ENABLE); }
-
-void PollSystem() {
-    if (int sig = pending_signal.exchange(0)) {
-        (void)sig;
+void poll_events() {
+    if (pending_signal.exchange(0)) {
         EndGraphics();
         exit_process(0);
     }
-    if (!g.video_up) return;
+    if (!display_state.video_up) return;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
@@ -230,64 +340,122 @@ void PollSystem() {
         case SDL_APP_TERMINATING:
             EndGraphics();
             exit_process(0);
-        case SDL_QUIT:  // the demo ends only by its own decision
+        case SDL_QUIT: // the demo ends only by its own decision
         default:
             break;
         }
     }
 }
 
-void Flip(int sync) {
-    if (!g.display) return;
-    if (g.flip_hook) g.flip_hook(g.flip_user);
-    int interval = sync;
-    if (sync < 0) interval = (g.display->depth != 0 && g.display->hertz == 0) ? 1 : 0;
-    if (g.hidden) interval = 0;
-    // Set only when it changes: the demo presents with the same one every frame.
-    if (interval != g.swap_interval) {
-        SDL_GL_SetSwapInterval(interval);
-        g.swap_interval = interval;
+} // namespace
+
+TGraphicsDriver* GL2DDriver() { return &gl2d_driver; }
+
+void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags) {
+    display_state.driver = driver;
+    display_state.default_flags = defaultFlags;
+}
+
+void RuntimeError(const char* message) { fatal(message, nullptr); }
+
+TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
+    close_display();
+    open_video();
+
+    auto* d = new TGraphics;
+    d->width = width;
+    d->height = height;
+    d->depth = depth;
+    d->hertz = hertz;
+    d->flags = flags | display_state.default_flags;
+    display_state.display = d;
+    // Loaded here so that a machine without OpenGL is told so.
+    if (SDL_GL_LoadLibrary(nullptr) != 0) fatal("Unable to create GL Context", SDL_GetError());
+    d->gl_loaded = true;
+
+    // The window only shows the finished frame; depth, stencil and alpha
+    // belong to the off-screen surface.
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (d->flags & GRAPHICS_BACKBUFFER) ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+
+    d->window = open_window(d, depth != 0 && !display_state.hidden);
+    if (!d->window) fatal("Unable to set display mode", SDL_GetError());
+    d->context = SDL_GL_CreateContext(d->window);
+    if (!d->context) fatal("Unable to create GL Context", SDL_GetError());
+    SDL_GL_MakeCurrent(d->window, d->context);
+    if (!make_surface(d)) fatal("Unable to create GL Context", "no off-screen framebuffer");
+    display_state.swap_interval = -2; // a new context starts with its own setting
+    clear_keys();
+    ResetDraw2D(width, height);
+    return d;
+}
+
+void EndGraphics() {
+    close_display();
+    if (display_state.video_up) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        display_state.video_up = false;
     }
-    SDL_GL_SwapWindow(g.display->window);
-    PollSystem();
+}
+
+void HideMouse() { SDL_ShowCursor(SDL_DISABLE); }
+
+void Flip(int sync) {
+    TGraphics* d = display_state.display;
+    if (!d) return;
+    if (display_state.flip_hook) display_state.flip_hook(display_state.flip_user);
+    int interval = sync;
+    if (sync < 0) interval = (d->depth != 0 && d->hertz == 0) ? 1 : 0;
+    if (display_state.hidden) interval = 0;
+    // Set only when it changes: the demo presents with the same one every frame.
+    if (interval != display_state.swap_interval) {
+        SDL_GL_SetSwapInterval(interval);
+        display_state.swap_interval = interval;
+    }
+    present_surface(d);
+    SDL_GL_SwapWindow(d->window);
+    poll_events();
 }
 
 int KeyHit(int key) {
-    PollSystem();
+    poll_events();
     if (key < 0 || key >= kKeyCount) return 0;
-    int n = g.key_hits[key];
-    g.key_hits[key] = 0;
+    int n = display_state.key_hits[key];
+    display_state.key_hits[key] = 0;
     return n;
 }
 
-int KeyDown(int key) {
-    PollSystem();
-    return key >= 0 && key < kKeyCount && g.key_down[key] ? 1 : 0;
-}
-
 int32_t MilliSecs() {
-    if (g.clock) return g.clock(g.clock_user);
+    if (display_state.clock) return display_state.clock(display_state.clock_user);
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     int64_t ms = int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
     return int32_t(uint32_t(uint64_t(ms)));
 }
 
-int GraphicsWidth() { return g.display ? g.display->width : 0; }
-int GraphicsHeight() { return g.display ? g.display->height : 0; }
-int GraphicsDepth() { return g.display ? g.display->depth : 0; }
-int GraphicsHertz() { return g.display ? g.display->hertz : 0; }
-int GraphicsFlags() { return g.display ? g.display->flags : 0; }
+int GraphicsWidth() { return display_state.display ? display_state.display->width : 0; }
+int GraphicsHeight() { return display_state.display ? display_state.display->height : 0; }
+int GraphicsDepth() { return display_state.display ? display_state.display->depth : 0; }
+int GraphicsHertz() { return display_state.display ? display_state.display->hertz : 0; }
+int GraphicsFlags() { return display_state.display ? display_state.display->flags : 0; }
 
 void SetMilliSecsSource(MilliSecsSource source, void* user) {
-    g.clock = source;
-    g.clock_user = user;
+    display_state.clock = source;
+    display_state.clock_user = user;
 }
 void InjectKeyDown(int key) { key_event(key, true); }
 void InjectKeyUp(int key) { key_event(key, false); }
 void SetFlipHook(FlipHook hook, void* user) {
-    g.flip_hook = hook;
-    g.flip_user = user;
+    display_state.flip_hook = hook;
+    display_state.flip_user = user;
 }
-void SetHiddenDisplay(bool hidden) { g.hidden = hidden; }
-void SetExitHook(ExitHook hook) { g.exit_hook = hook; }
+void SetHiddenDisplay(bool hidden, int window_width, int window_height) {
+    display_state.hidden = hidden;
+    display_state.hidden_width = window_width;
+    display_state.hidden_height = window_height;
+}
+void SetExitHook(ExitHook hook) { display_state.exit_hook = hook; }

@@ -1,11 +1,17 @@
 // Display, frame presentation, polled keyboard and millisecond clock, on SDL2.
-// One display at a time, full screen when depth != 0 (a real mode switch to
-// the closest width x height mode), windowed otherwise. Main thread only.
+// One display at a time. A full-screen request (depth != 0) never changes the
+// desktop's mode: a borderless window covers the screen at its own mode and
+// the demo draws into an off-screen width x height surface (colour 8 bits per
+// channel, depth buffer), which Flip scales onto the window, 4:3 letterboxed
+// with black bars, so nothing is left to restore after a kill or a crash.
+// Everything that reads or clears the frame works on that surface.
+// Without a usable display: "ninefold: no display: <reason>", exit 1.
 // Fatal errors ("Unable to set display mode", "Unable to create GL Context")
-// print one line on stderr, restore the desktop mode and exit with status 1.
-// SIGINT/SIGTERM restore the desktop mode and exit 0; quit requests from the
-// window manager are refused. Key codes: 27 Escape, 13 Return, 32 Space,
-// 48-57 digits, 65-90 letters, 37-40 arrows (left, up, right, down).
+// print one line on stderr and exit with status 1. SIGINT, SIGTERM, SIGHUP
+// and SIGQUIT end the process with status 0 within half a second, at any
+// moment: at the next poll when one comes, else from a watchdog. Quit
+// requests from the window manager are refused. Key codes: 27 Escape, 13
+// Return, 32 Space, 48-57 digits, 65-90 letters, 37-40 arrows. Main thread.
 // Test seams: a scripted clock, injected keys, a hook that sees each frame
 // before it is presented, and a hidden window for off-screen capture.
 #pragma once
@@ -22,13 +28,10 @@ enum { GRAPHICS_BACKBUFFER = 2, GRAPHICS_ALPHABUFFER = 4, GRAPHICS_DEPTHBUFFER =
 TGraphicsDriver* GL2DDriver();                                // the OpenGL 2D driver
 void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags = 2);
 TGraphics* Graphics(int width, int height, int depth = 0, int hertz = 0, int flags = 0);
-void EndGraphics();                                           // restore desktop mode and cursor
+void EndGraphics();                                           // close the display, show the cursor
 void HideMouse();
-void ShowMouse();
 void Flip(int sync = -1);                                     // -1: vblank wait in full screen
 int KeyHit(int key);                                          // presses since the last call
-int KeyDown(int key);                                         // 1 while held
-void PollSystem();                                            // pump the event queue
 int32_t MilliSecs();                                          // monotonic, since boot
 
 int GraphicsWidth();
@@ -37,7 +40,7 @@ int GraphicsDepth();
 int GraphicsHertz();
 int GraphicsFlags();
 
-// Stops the program with a message: restores the screen, exits with status 1.
+// Stops the program with a message: closes the display, exits with status 1.
 [[noreturn]] void RuntimeError(const char* message);
 
 // --- Test seams ---------------------------------------------------------
@@ -48,13 +51,15 @@ void SetMilliSecsSource(MilliSecsSource source, void* user);
 // Feeds key events as if they came from the keyboard.
 void InjectKeyDown(int key);
 void InjectKeyUp(int key);
-// Called inside Flip after the frame is complete and before it is presented;
-// the back buffer can be read with glReadPixels there.
+// Called inside Flip after the frame is complete and before it is presented,
+// with the off-screen surface bound: glReadPixels reads the finished frame.
 using FlipHook = void (*)(void* user);
 void SetFlipHook(FlipHook hook, void* user);
-// Next Graphics call opens a hidden window instead of switching the screen
-// (off-screen rendering for capture); Flip then never waits.
-void SetHiddenDisplay(bool hidden);
+// Next Graphics call opens a hidden window instead of covering the screen
+// (off-screen rendering for capture, any video driver); Flip then never
+// waits. The window is window_width x window_height (0: the display's size),
+// so the scaling pass can be measured at other screen sizes.
+void SetHiddenDisplay(bool hidden, int window_width = 0, int window_height = 0);
 // Replaces the process exit of the fatal paths (tests catch it); null restores exit.
 using ExitHook = void (*)(int status);
 void SetExitHook(ExitHook hook);

@@ -16,7 +16,6 @@ std::ostream& operator<<(std::ostream& os, const Rgb& c) {
 Rgb ReadPixel(int x, int y) {
     uint8_t p[4] = {};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
     glReadPixels(x, 599 - y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
     return {p[0], p[1], p[2]};
 }
@@ -24,7 +23,6 @@ Rgb ReadPixel(int x, int y) {
 std::vector<uint8_t> ReadFrame() {
     std::vector<uint8_t> raw(800 * 600 * 3), out(800 * 600 * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
     glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
     for (int y = 0; y < 600; ++y)
         std::copy_n(&raw[(599 - y) * 2400], 2400, &out[y * 2400]);

@@ -15,7 +15,7 @@ struct Rgb {
 };
 std::ostream& operator<<(std::ostream& os, const Rgb& c);
 
-// Reads the back buffer; x, y from the top-left corner of the screen.
+// Reads the frame being drawn; x, y from the top-left corner of the screen.
 Rgb ReadPixel(int x, int y);
 std::vector<uint8_t> ReadFrame();  // 800*600 RGB, top row first
 // Maximum channel difference between a pixel and an expected colour.

@@ -1,0 +1,26 @@
+// Opens the demo's display and shows a frame of four coloured quadrants
+// until Escape, so a screenshot can tell where the frame lands on screen.
+#include "platform/graphics.h"
+
+#include <SDL_opengl.h>
+
+int main() {
+    SetGraphicsDriver(GL2DDriver(), 2);
+    Graphics(800, 600, 32, 0, 10);
+    HideMouse();
+    struct Quadrant {
+        int x, y; // lower-left corner, GL coordinates
+        float r, g, b;
+    } quadrants[] = {{0, 300, 1, 0, 0}, {400, 300, 0, 1, 0}, {0, 0, 0, 0, 1}, {400, 0, 1, 1, 1}};
+    glEnable(GL_SCISSOR_TEST);
+    while (!KeyHit(27)) {
+        for (const Quadrant& q : quadrants) {
+            glScissor(q.x, q.y, 400, 300);
+            glClearColor(q.r, q.g, q.b, 1);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        Flip(-1);
+    }
+    EndGraphics();
+    return 0;
+}

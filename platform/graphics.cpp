@@ -286,13 +286,23 @@ void present_surface(TGraphics* d) {
         h = int(int64_t(dw) * d->height / d->width);
     int x = (dw - w) / 2, y = (dh - h) / 2;
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
-    glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(0, 0, 0, 1);
     gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    gl.BlitFramebuffer(0, 0, d->width, d->height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
-                       GL_LINEAR);
+    // Only the bars are cleared: the frame covers the rest. Both pairs are
+    // empty when the shapes match.
+    glEnable(GL_SCISSOR_TEST);
+    const int bars[4][4] = {{0, 0, x, dh}, {x + w, 0, dw - x - w, dh}, {0, 0, dw, y},
+                            {0, y + h, dw, dh - y - h}};
+    for (const auto& bar : bars)
+        if (bar[2] > 0 && bar[3] > 0) {
+            glScissor(bar[0], bar[1], bar[2], bar[3]);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+    glDisable(GL_SCISSOR_TEST);
+    // Same size: a plain copy, which is exact and cheaper than filtering.
+    const GLenum filter = (w == d->width && h == d->height) ? GL_NEAREST : GL_LINEAR;
+    gl.BlitFramebuffer(0, 0, d->width, d->height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, filter);
     // The surface is bound again before the pop: the draw-buffer setting
     // being restored is the surface's own.
     gl.BindFramebuffer(GL_FRAMEBUFFER, d->surface);

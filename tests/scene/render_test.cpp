@@ -292,7 +292,6 @@ TEST_F(GLTest, TwoLightObjectsEachLightTheSceneFromTheirOwnFace) {
     glsetup(1.0f);
     render_scene(s, RENDER_SOLID);
     gldone();
-    EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{255, int(std::lround(255 * std::sqrt(0.5))), 0}),
-                    2);
+    EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{255, int(std::lround(255 * std::sqrt(0.5))), 0}), 2);
     FreeScene(s);
 }

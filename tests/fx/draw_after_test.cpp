@@ -36,7 +36,6 @@ void SetDrawState() {
     SetAlpha(0.8f);
     SetRotation(20);
     SetScale(6, 4);
-    SetClsColor(10, 20, 40);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(25, -15, 0);
@@ -79,7 +78,6 @@ class FxDrawAfter : public FxTest, public ::testing::WithParamInterface<EffectCa
         SetAlpha(1);
         SetRotation(0);
         SetScale(1, 1);
-        SetClsColor(0, 0, 0);
     }
     void ExpectSameAsWithout() {
         DrawPicture(image_);

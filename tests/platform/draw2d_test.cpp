@@ -1,13 +1,43 @@
 // What the 2D layer puts on the screen: placement, handles, rotation, scale,
-// blend modes, masking, colour and alpha, lines and clearing.
+// blend modes, masking, colour and alpha, lines, and the textures made from
+// pictures.
 #include "platform/draw2d.h"
-#include "tests/platform/draw2d_fixture.h"
+#include "tests/platform/png_files.h"
+#include "tests/support/gl_fixture.h"
 
 #include <SDL_opengl.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
+
+const Rgb kBlack{0, 0, 0}, kWhite{255, 255, 255}, kRed{255, 0, 0}, kGreen{0, 255, 0},
+    kBlue{0, 0, 255};
+
+class Draw2DTest : public GLTest {
+  protected:
+    TImage* Load(const PngLayout& layout, int flags, const char* name = "pic.png") {
+        std::string path = dir_.Path(name);
+        EXPECT_TRUE(WritePng(path, layout));
+        TImage* image = LoadImage(path.c_str(), flags);
+        EXPECT_NE(image, nullptr);
+        return image;
+    }
+
+    // 10x10: red top left, green top right, blue bottom left, white bottom right.
+    static PngLayout Quadrants() {
+        uint8_t black[3] = {0, 0, 0};
+        PngLayout layout = SolidLayout(10, 10, 3, black);
+        const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x)
+                SetPixel(layout, x, y, colours[(y / 5) * 2 + x / 5]);
+        return layout;
+    }
+
+    TempDir dir_;
+};
 
 // Red picture with a green top-left pixel.
 TEST_F(Draw2DTest, TopLeftHandledImageStartsAtScreenCorner) {
@@ -58,12 +88,11 @@ TEST_F(Draw2DTest, Rotation90TurnsAboutTheMidHandle) {
     EXPECT_EQ(ReadPixel(405, 300), kBlack);
 }
 
-TEST_F(Draw2DTest, ScaleAndOriginMoveAndStretchTheQuad) {
+TEST_F(Draw2DTest, ScaleStretchesTheQuadFromItsHandle) {
     uint8_t red[3] = {255, 0, 0};
     TImage* image = Load(SolidLayout(4, 4, 3, red), 0);
-    SetOrigin(10, 5);
     SetScale(2, 3);
-    DrawImage(image, -400, -300);
+    DrawImage(image, -390, -295);
     // Covers x 10..17 and y 5..16.
     EXPECT_EQ(ReadPixel(10, 5), kRed);
     EXPECT_EQ(ReadPixel(17, 16), kRed);
@@ -187,13 +216,6 @@ TEST_F(Draw2DTest, LineCoversEveryPixelIncludingTheLast) {
     EXPECT_EQ(ReadPixel(401, 305), kBlack);
 }
 
-TEST_F(Draw2DTest, LineWithoutLastPixelStopsBeforeTheEnd) {
-    DrawLine(-400, -300, -391, -300, 0);
-    for (int x = 0; x <= 8; ++x)
-        EXPECT_EQ(ReadPixel(x, 0), kWhite) << "x " << x;
-    EXPECT_EQ(ReadPixel(9, 0), kBlack);
-}
-
 TEST_F(Draw2DTest, LineTurnsAboutItsStartPoint) {
     SetRotation(90);
     SetColor(0, 255, 0);
@@ -212,23 +234,95 @@ TEST_F(Draw2DTest, LineDrawnAfterAPictureIsUntextured) {
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 }
 
-TEST_F(Draw2DTest, ClsUsesTheClearColourAndKeepsDepth) {
-    glClearDepth(0.25);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glClearDepth(1.0);
-    SetClsColor(10, 20, 30);
-    Cls();
-    SetClsColor(0, 0, 0);
-    EXPECT_EQ(ReadPixel(0, 0), (Rgb{10, 20, 30}));
-    EXPECT_EQ(ReadPixel(799, 599), (Rgb{10, 20, 30}));
-    float depth = 0;
-    glReadPixels(400, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-    EXPECT_NEAR(depth, 0.25f, 1e-3f);
-}
-
 TEST_F(Draw2DTest, NullImageDrawsNothing) {
     DrawImage(nullptr, 0, 0);
     EXPECT_EQ(ReadPixel(400, 300), kBlack);
 }
+
+// Reads level `level` of the image's texture as RGBA, rows bottom-up as GL
+// stores them (row 0 is the picture's top row here: no flip on upload).
+std::vector<uint8_t> TextureLevel(const TImage* image, int level, int* w, int* h) {
+    glPushAttrib(GL_TEXTURE_BIT);
+    glBindTexture(GL_TEXTURE_2D, image->texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, h);
+    std::vector<uint8_t> texels(size_t(*w) * size_t(*h) * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    glPopAttrib();
+    return texels;
+}
+
+std::vector<int> Texel(const std::vector<uint8_t>& t, int w, int x, int y) {
+    const uint8_t* p = &t[(size_t(y) * w + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
+}
+
+TEST_F(Draw2DTest, Picture600Gets1024TextureWithEdgeRepeated) {
+    uint8_t grey[3] = {60, 60, 60}, last_col[3] = {250, 10, 10}, last_row[3] = {10, 250, 10},
+            corner[3] = {10, 10, 250};
+    PngLayout layout = SolidLayout(600, 600, 3, grey);
+    for (int i = 0; i < 600; ++i) {
+        SetPixel(layout, 599, i, last_col);
+        SetPixel(layout, i, 599, last_row);
+    }
+    SetPixel(layout, 599, 599, corner);
+    TImage* image = Load(layout, 0);
+    DrawImage(image, -400, -300);
+    ASSERT_NE(image->texture, 0u);
+    EXPECT_EQ(image->tex_width, 1024);
+    EXPECT_EQ(image->tex_height, 1024);
+    EXPECT_FLOAT_EQ(image->umax, 600.0f / 1024.0f);
+    EXPECT_FLOAT_EQ(image->vmax, 600.0f / 1024.0f);
+    int w = 0, h = 0;
+    std::vector<uint8_t> t = TextureLevel(image, 0, &w, &h);
+    ASSERT_EQ(w, 1024);
+    ASSERT_EQ(h, 1024);
+    for (int i : {0, 300, 598}) {
+        EXPECT_EQ(Texel(t, w, 600, i), (std::vector<int>{250, 10, 10, 255})) << "row " << i;
+        EXPECT_EQ(Texel(t, w, i, 600), (std::vector<int>{10, 250, 10, 255})) << "column " << i;
+        EXPECT_EQ(Texel(t, w, 601, i), (std::vector<int>{0, 0, 0, 0}));
+        EXPECT_EQ(Texel(t, w, i, 601), (std::vector<int>{0, 0, 0, 0}));
+    }
+    EXPECT_EQ(Texel(t, w, 600, 600), (std::vector<int>{10, 10, 250, 255}));
+    EXPECT_EQ(Texel(t, w, 599, 599), (std::vector<int>{10, 10, 250, 255}));
+    EXPECT_EQ(Texel(t, w, 601, 601), (std::vector<int>{0, 0, 0, 0}));
+    // On screen the picture ends exactly at column and row 599.
+    EXPECT_EQ(ReadPixel(599, 0), (Rgb{250, 10, 10}));
+    EXPECT_EQ(ReadPixel(600, 0), kBlack);
+    EXPECT_EQ(ReadPixel(0, 599), (Rgb{10, 250, 10}));
+}
+
+struct FilterCase {
+    int flags;
+    GLint mag, min;
+};
+
+class TextureFilter : public Draw2DTest, public ::testing::WithParamInterface<FilterCase> {};
+
+TEST_P(TextureFilter, FollowsTheImageFlags) {
+    uint8_t red[3] = {255, 0, 0};
+    TImage* image = Load(SolidLayout(4, 4, 3, red), GetParam().flags);
+    DrawImage(image, -400, -300);
+    GLint mag = 0, min = 0, wrap_s = 0, wrap_t = 0;
+    glPushAttrib(GL_TEXTURE_BIT);
+    glBindTexture(GL_TEXTURE_2D, image->texture);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap_s);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap_t);
+    glPopAttrib();
+    EXPECT_EQ(mag, GetParam().mag);
+    EXPECT_EQ(min, GetParam().min);
+    EXPECT_EQ(wrap_s, GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(wrap_t, GL_CLAMP_TO_EDGE);
+    GLint row_length = -1;
+    glGetIntegerv(GL_UNPACK_ROW_LENGTH, &row_length);
+    EXPECT_EQ(row_length, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFlags, TextureFilter,
+                         ::testing::Values(FilterCase{0, GL_NEAREST, GL_NEAREST},
+                                           FilterCase{FILTEREDIMAGE, GL_LINEAR, GL_LINEAR}));
 
 } // namespace

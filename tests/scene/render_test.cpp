@@ -181,31 +181,6 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
     FreeScene(s);
 }
 
-TEST_F(GLTest, WireDrawsTheEdgesOnly) {
-    // Wound clockwise: wire mode culls nothing.
-    scene* s = LoadFiles("mtllib s.mtl\n" + Square(-2) +
-                             "o quad\ng q\nusemtl green\n"
-                             "f 4//1 3//1 2//1 1//1\n",
-                         "newmtl green\nKd 0 1 0\n");
-    ASSERT_NE(s, nullptr);
-    glwipe();
-    glsetup(1.0f);
-    render_scene(s, RENDER_WIRE | RENDER_UNLIT);
-    gldone();
-    const Rgb green{0, 255, 0};
-    EXPECT_EQ(ReadPixel(400, 300), kBlack);
-    EXPECT_EQ(ReadPixel(300, 200), kBlack);
-    // Edges at x 200 and 600, y 100 and 500, lines 2 pixels wide.
-    EXPECT_EQ(ReadPixel(599, 300), green);
-    EXPECT_EQ(ReadPixel(200, 300), green);
-    EXPECT_EQ(ReadPixel(400, 100), green);
-    EXPECT_EQ(ReadPixel(400, 499), green);
-    int n = CountPixels(green, 0);
-    EXPECT_GT(n, 4 * 400);     // the whole perimeter, 1600 pixels long
-    EXPECT_LT(n, 4 * 400 * 3); // but no fill
-    FreeScene(s);
-}
-
 TEST_F(GLTest, SceneLightObjectReplacesTheViewLights) {
     // A red directional light from +z; the view's white light is switched off
     // while the scene is drawn.

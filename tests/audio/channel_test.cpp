@@ -89,20 +89,4 @@ TEST(MixerRing, StartArrivingAfterReleaseIsIgnored) {
     ReleaseMixerSample(sample);
 }
 
-TEST(AudioDriver, NullDriverAcceptsEveryCallSilently) {
-    SetAudioDriver("Null");
-    EXPECT_STREQ(AudioDriverName(), "Null");
-    auto sound = MakeSound("null", 1000, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel ch = CueSound(sound.get());
-    SetChannelVolume(ch, 0.5f);
-    ResumeChannel(ch);
-    PlaySound(sound.get());
-    std::vector<int16_t> out(2048, 1);
-    AudioMixBlock(out.data(), 1024);
-    EXPECT_EQ(out, std::vector<int16_t>(2048, 0));
-    ShutdownAudio();
-    SetAudioDriver("Manual");
-}
-
 } // namespace

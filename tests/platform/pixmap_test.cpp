@@ -54,20 +54,6 @@ TEST(MaskPixmap, OnlyTheExactColourIsMasked) {
     EXPECT_EQ(Rgba(*m, 1, 0), (std::vector<int>{1, 0, 0, 0}));
 }
 
-TEST(ResizePixmap, HalvingAveragesEachTwoByTwoBox) {
-    Pixmap src(CreatePixmap(4, 2, PF_RGBA8888));
-    for (int i = 0; i < 4 * 2 * 4; ++i)
-        src->pixels[i] = uint8_t(i * 8);
-    Pixmap half(ResizePixmap(src.get(), 2, 1));
-    ASSERT_NE(half, nullptr);
-    // Box of pixels 0, 1 (row 0) and 4, 5 (row 1): channel c averages
-    // (4c, 4+c, 16+c, 20+c) * 8 = (40 + 4c) * 8 / 4 * ... rounded.
-    for (int c = 0; c < 4; ++c) {
-        int sum = (c + (4 + c) + (16 + c) + (20 + c)) * 8;
-        EXPECT_EQ(half->pixels[c], (sum + 2) / 4);
-    }
-}
-
 TEST(PadPixmap, RepeatsLastColumnRowAndCornerOnce) {
     Pixmap src(CreatePixmap(2, 2, PF_RGBA8888));
     for (int i = 0; i < 16; ++i)

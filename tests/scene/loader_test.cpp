@@ -142,16 +142,6 @@ TEST(SceneLoader, PivotWithSeveralPolygonsAndTriangles) {
     FreeScene(s);
 }
 
-TEST(SceneLoader, PivotWithoutGeometryHasZeroOriginAndAxis) {
-    scene* s = ParseScene("o pivot_x\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(std::vector<float>(s->objects->origin, s->objects->origin + 3),
-              (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(std::vector<float>(s->objects->axis, s->objects->axis + 3),
-              (std::vector<float>{0, 0, 0}));
-    FreeScene(s);
-}
-
 TEST(SceneLoader, CommentsAndUnknownKeywordsAreSkipped) {
     scene* s = ParseScene("# o hidden\n#v 1 1 1\ns 1\nusemap x\nvv 1\nO b\no a\n");
     ASSERT_NE(s, nullptr);

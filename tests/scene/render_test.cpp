@@ -68,39 +68,6 @@ TEST_F(GLTest, LitTexturedQuadShowsItsTextureInPlace) {
     FreeScene(s);
 }
 
-TEST_F(GLTest, TextureIsMadeWithClampAndLinearAndStaysBound) {
-    const Bgr r{0, 0, 255}, g{0, 255, 0};
-    std::string tga = TgaBytes(3, 2, {r, g, r, g, r, g}, 0x80); // 9-byte rows
-    scene* s = LoadFiles("mtllib s.mtl\n", "newmtl tex\nmap_Kd t.tga\n", tga);
-    ASSERT_NE(s, nullptr);
-    const material* m = s->materials;
-    ASSERT_NE(m->pixels, nullptr);
-    EXPECT_EQ(m->width, 3);
-    EXPECT_EQ(m->height, 2);
-    GLint bound = 0, wrap_s = 0, wrap_t = 0, mag = 0, min = 0, align = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), m->texture);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap_s);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap_t);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
-    EXPECT_EQ(wrap_s, GL_CLAMP);
-    EXPECT_EQ(wrap_t, GL_CLAMP);
-    EXPECT_EQ(mag, GL_LINEAR);
-    EXPECT_EQ(min, GL_LINEAR);
-    // A width of 3 breaks 4-byte rows; the texture still holds exactly the
-    // file's pixels, and the unpack alignment is the default again.
-    uint8_t tex[18] = {};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, tex);
-    const uint8_t want[18] = {255, 0, 0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 255, 0, 0, 0, 255, 0};
-    EXPECT_EQ(std::vector<uint8_t>(tex, tex + 18), std::vector<uint8_t>(want, want + 18));
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &align);
-    EXPECT_EQ(align, 4);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    FreeScene(s);
-}
-
 class PivotTurn : public GLTest, public ::testing::WithParamInterface<int32_t> {};
 
 TEST_P(PivotTurn, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {

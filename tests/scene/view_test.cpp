@@ -76,30 +76,6 @@ scene* BusyScene() {
 }
 } // namespace
 
-TEST_F(GLTest, SetupProjectionMapsTheFrustumCornerToTheNearPlaneCorner) {
-    glsetup(1.0f);
-    float m[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, m);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    float mv[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(mv[i], i % 5 == 0 ? 1.0f : 0.0f);
-    gldone();
-    const double p[4] = {0.01, 0.0075, -0.01, 1.0};
-    double clip[4] = {};
-    for (int row = 0; row < 4; ++row)
-        for (int k = 0; k < 4; ++k)
-            clip[row] += double(m[k * 4 + row]) * p[k];
-    EXPECT_NEAR(clip[0] / clip[3], 1.0, 1e-4);
-    EXPECT_NEAR(clip[1] / clip[3], 1.0, 1e-4);
-    EXPECT_NEAR(clip[2] / clip[3], -1.0, 1e-4); // the near plane at zoom / 100
-    EXPECT_NEAR(clip[3], 0.01, 1e-9);
-}
-
 TEST_F(GLTest, LiteStrengthBecomesLinearAttenuation) {
     glsetup(1.0f);
     gllite(0, 8.0f, 5.0f, 10.0f, 0.98f);

@@ -4,6 +4,8 @@
 // design gives.
 #include "tests/demo/demo_run.h"
 
+#include "platform/audio/audio.h"
+
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -151,6 +154,18 @@ const std::vector<Planned> kPlan = {
 // clang-format on
 const int kEndingFrames = 100;
 
+// Channels started since the last call, with their volumes.
+std::vector<std::vector<float>> g_new_channels; // per frame
+std::vector<float> NewChannels() {
+    static std::set<uint32_t> seen;
+    std::vector<TChannel> all(8192);
+    all.resize(std::min(ListChannels(all.data(), int(all.size())), int(all.size())));
+    std::vector<float> fresh;
+    for (TChannel c : all)
+        if (seen.insert(c.handle).second) fresh.push_back(ChannelPaused(c) ? -1 : ChannelVolume(c));
+    return fresh;
+}
+
 // The whole timeline once, shared by the tests below.
 const std::vector<std::vector<Call>>& Recorded() {
     static bool done = false;
@@ -160,7 +175,11 @@ const std::vector<std::vector<Call>>& Recorded() {
         s.times.clear();
         for (const Planned& p : kPlan)
             s.times.push_back(p.t);
-        s.on_frame = [](int, int32_t) { g_frames.emplace_back(); };
+        s.on_frame = [](int, int32_t) {
+            g_new_channels.push_back(NewChannels());
+            g_frames.emplace_back();
+        };
+        NewChannels(); // whatever earlier runs in this process left
         RunDemo(s);
     }
     return g_frames;
@@ -214,6 +233,23 @@ TEST(Timeline, EachFrameDrawsThePicturesOfItsWindows) {
         EXPECT_EQ(got, want) << "frame " << k << " at " << (k < kPlan.size() ? kPlan[k].t : -1)
                              << " ms";
     }
+}
+
+// The soundtrack starts once, on the first frame; each of the 100 ending
+// frames starts one more playback, 0.01 quieter than the one before (the
+// mixer holds volumes in steps of 1/4096; the 100th, about 2.2e-8, is silence).
+TEST(Timeline, EndingStartsAQuieterPlaybackEachFrame) {
+    const auto& fresh = (Recorded(), g_new_channels);
+    ASSERT_EQ(fresh.size(), kPlan.size() + kEndingFrames);
+    EXPECT_EQ(fresh[0], std::vector<float>{1.0f}) << "the soundtrack, playing at full volume";
+    for (size_t k = 1; k < kPlan.size(); ++k)
+        EXPECT_TRUE(fresh[k].empty()) << "frame " << k;
+    for (int n = 1; n <= kEndingFrames; ++n) {
+        const std::vector<float>& v = fresh[kPlan.size() + n - 1];
+        ASSERT_EQ(v.size(), 1u) << "ending frame " << n;
+        EXPECT_NEAR(v[0], 1.0 - n / 100.0, 1.0 / 4096 + 1e-6) << "ending frame " << n;
+    }
+    EXPECT_GT(fresh[kPlan.size() + 98][0], 0.0f) << "frame 99 plays at 0.01";
 }
 
 TEST(Timeline, FadeInStepsByTheFrame) {

@@ -39,68 +39,87 @@ class Draw2DTest : public GLTest {
     TempDir dir_;
 };
 
-// Red picture with a green top-left pixel.
-TEST_F(Draw2DTest, TopLeftHandledImageStartsAtScreenCorner) {
-    uint8_t red[3] = {255, 0, 0}, green[3] = {0, 255, 0};
-    PngLayout layout = SolidLayout(8, 8, 3, red);
-    SetPixel(layout, 0, 0, green);
-    TImage* image = Load(layout, 0);
-    DrawImage(image, -400, -300);
-    EXPECT_EQ(ReadPixel(0, 0), (Rgb{0, 255, 0}));
-    EXPECT_EQ(ReadPixel(1, 0), (Rgb{255, 0, 0}));
-    EXPECT_EQ(ReadPixel(7, 7), (Rgb{255, 0, 0}));
-    EXPECT_EQ(ReadPixel(8, 0), (Rgb{0, 0, 0}));
-    EXPECT_EQ(ReadPixel(0, 8), (Rgb{0, 0, 0}));
-}
+// Where the 10x10 quadrant picture lands: its handle on the position,
+// turned about the handle and stretched from it.
+struct Placement {
+    const char* name;
+    bool mid;
+    float rotation, sx, sy, x, y;
+    std::vector<std::pair<std::pair<int, int>, Rgb>> pixels; // screen pixel, colour
+};
 
-TEST_F(Draw2DTest, MidHandledImageIsCentredOnThePosition) {
+class Place : public Draw2DTest, public ::testing::WithParamInterface<Placement> {};
+
+TEST_P(Place, PictureLandsWhereItsHandleRotationAndScalePutIt) {
+    const Placement& c = GetParam();
     TImage* image = Load(Quadrants(), 0);
-    MidHandleImage(image);
-    DrawImage(image, 0, 0);
-    // 10x10 around the screen centre (400, 300): columns and rows 395..404.
-    EXPECT_EQ(ReadPixel(395, 295), kRed);
-    EXPECT_EQ(ReadPixel(404, 295), kGreen);
-    EXPECT_EQ(ReadPixel(395, 304), kBlue);
-    EXPECT_EQ(ReadPixel(404, 304), kWhite);
-    EXPECT_EQ(ReadPixel(394, 300), kBlack);
-    EXPECT_EQ(ReadPixel(405, 300), kBlack);
-    EXPECT_EQ(ReadPixel(400, 294), kBlack);
-    EXPECT_EQ(ReadPixel(400, 305), kBlack);
+    if (c.mid) MidHandleImage(image);
+    SetRotation(c.rotation);
+    SetScale(c.sx, c.sy);
+    DrawImage(image, c.x, c.y);
+    for (const auto& [at, colour] : c.pixels)
+        EXPECT_EQ(ReadPixel(at.first, at.second), colour) << at.first << ", " << at.second;
 }
 
 // With rotation 90 a point (px, py) of the picture lands at (-py, px) from
 // the position: the top-left quadrant goes to the top right, and so on.
-TEST_F(Draw2DTest, Rotation90TurnsAboutTheMidHandle) {
-    // The layer's own pixel projection, where (400, 300) is the centre.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 800, 600, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    TImage* image = Load(Quadrants(), 0);
-    MidHandleImage(image);
-    SetRotation(90);
-    DrawImage(image, 400, 300);
-    EXPECT_EQ(ReadPixel(404, 295), kRed);
-    EXPECT_EQ(ReadPixel(404, 304), kGreen);
-    EXPECT_EQ(ReadPixel(395, 295), kBlue);
-    EXPECT_EQ(ReadPixel(395, 304), kWhite);
-    EXPECT_EQ(ReadPixel(394, 300), kBlack);
-    EXPECT_EQ(ReadPixel(405, 300), kBlack);
-}
-
-TEST_F(Draw2DTest, ScaleStretchesTheQuadFromItsHandle) {
-    uint8_t red[3] = {255, 0, 0};
-    TImage* image = Load(SolidLayout(4, 4, 3, red), 0);
-    SetScale(2, 3);
-    DrawImage(image, -390, -295);
-    // Covers x 10..17 and y 5..16.
-    EXPECT_EQ(ReadPixel(10, 5), kRed);
-    EXPECT_EQ(ReadPixel(17, 16), kRed);
-    EXPECT_EQ(ReadPixel(9, 5), kBlack);
-    EXPECT_EQ(ReadPixel(10, 4), kBlack);
-    EXPECT_EQ(ReadPixel(18, 16), kBlack);
-    EXPECT_EQ(ReadPixel(17, 17), kBlack);
-}
+INSTANTIATE_TEST_SUITE_P(Draw2D, Place,
+                         ::testing::Values(Placement{"TopLeftHandleAtTheCorner",
+                                                     false,
+                                                     0,
+                                                     1,
+                                                     1,
+                                                     -400,
+                                                     -300,
+                                                     {{{0, 0}, kRed},
+                                                      {{9, 0}, kGreen},
+                                                      {{0, 9}, kBlue},
+                                                      {{9, 9}, kWhite},
+                                                      {{10, 0}, kBlack},
+                                                      {{0, 10}, kBlack}}},
+                                           Placement{"MidHandleAtTheCentre",
+                                                     true,
+                                                     0,
+                                                     1,
+                                                     1,
+                                                     0,
+                                                     0,
+                                                     {{{395, 295}, kRed},
+                                                      {{404, 295}, kGreen},
+                                                      {{395, 304}, kBlue},
+                                                      {{404, 304}, kWhite},
+                                                      {{394, 300}, kBlack},
+                                                      {{405, 300}, kBlack},
+                                                      {{400, 294}, kBlack},
+                                                      {{400, 305}, kBlack}}},
+                                           Placement{"Rotation90AboutTheMidHandle",
+                                                     true,
+                                                     90,
+                                                     1,
+                                                     1,
+                                                     0,
+                                                     0,
+                                                     {{{404, 295}, kRed},
+                                                      {{404, 304}, kGreen},
+                                                      {{395, 295}, kBlue},
+                                                      {{395, 304}, kWhite},
+                                                      {{394, 300}, kBlack},
+                                                      {{405, 300}, kBlack}}},
+                                           Placement{"ScaleFromTheHandle",
+                                                     false,
+                                                     0,
+                                                     2,
+                                                     3,
+                                                     -390,
+                                                     -295,
+                                                     {{{10, 5}, kRed},
+                                                      {{29, 5}, kGreen},
+                                                      {{10, 34}, kBlue},
+                                                      {{29, 34}, kWhite},
+                                                      {{9, 5}, kBlack},
+                                                      {{30, 34}, kBlack},
+                                                      {{29, 35}, kBlack}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Draw2DTest, ColourTintsThePicture) {
     uint8_t white[3] = {255, 255, 255};

@@ -43,84 +43,52 @@ template <class F> void Inside(F fn) {
 
 } // namespace
 
+// Each wrapper records its call (unless a wrapped library call is running)
+// and passes it on; INSIDE ones hide the calls they make in turn.
+#define RECORDED(fn, label, params, args, values)                                                  \
+    void __real_##fn params;                                                                       \
+    void __wrap_##fn params {                                                                      \
+        Record(label, values);                                                                     \
+        __real_##fn args;                                                                          \
+    }
+#define INSIDE(fn, label, params, args, values)                                                    \
+    void __real_##fn params;                                                                       \
+    void __wrap_##fn params {                                                                      \
+        if (*label) Record(label, values);                                                         \
+        Inside([&] { __real_##fn args; });                                                         \
+    }
+// clang-format off
+#define V(...) std::vector<double>{__VA_ARGS__}
+// clang-format on
+
 extern "C" {
-void __real_glTranslated(double, double, double);
-void __real_glTranslatef(float, float, float);
-void __real_glRotatef(float, float, float, float);
-void __real_glScalef(float, float, float);
-void __wrap_glTranslated(double x, double y, double z) {
-    Record("glTranslated", {x, y, z});
-    __real_glTranslated(x, y, z);
-}
-void __wrap_glTranslatef(float x, float y, float z) {
-    Record("glTranslatef", {x, y, z});
-    __real_glTranslatef(x, y, z);
-}
-void __wrap_glRotatef(float a, float x, float y, float z) {
-    Record("glRotatef", {a, x, y, z});
-    __real_glRotatef(a, x, y, z);
-}
-void __wrap_glScalef(float x, float y, float z) {
-    Record("glScalef", {x, y, z});
-    __real_glScalef(x, y, z);
-}
-
+RECORDED(glTranslated, "glTranslated", (double x, double y, double z), (x, y, z), V(x, y, z))
+RECORDED(glTranslatef, "glTranslatef", (float x, float y, float z), (x, y, z), V(x, y, z))
+RECORDED(glRotatef, "glRotatef", (float a, float x, float y, float z), (a, x, y, z), V(a, x, y, z))
+RECORDED(glScalef, "glScalef", (float x, float y, float z), (x, y, z), V(x, y, z))
 // The C++ interfaces under their mangled names.
-TImage* __real__Z9LoadImagePKci(const char*, int);
-void __real__Z9DrawImageP6TImageffi(TImage*, float, float, int);
-void __real__Z8SetScaleff(float, float);
-void __real__Z11SetRotationf(float);
-void __real__Z8SetAlphaf(float);
-void __real__Z13fx_squareblurfiifff(float, int, int, float, float, float);
-void __real__Z8fx_shinefffff(float, float, float, float, float);
-void __real__Z14fx_separatergbff(float, float);
-void __real__Z12render_sceneP5scenei(scene*, int);
-void __real__Z7glsetupf(float);
-void __real__Z6glliteiffff(int, float, float, float, float);
+RECORDED(_Z8SetScaleff, "SetScale", (float x, float y), (x, y), V(x, y))
+RECORDED(_Z11SetRotationf, "SetRotation", (float a), (a), V(a))
+RECORDED(_Z8SetAlphaf, "SetAlpha", (float a), (a), V(a))
+INSIDE(_Z9DrawImageP6TImageffi, "DrawImage", (TImage * image, float x, float y, int frame),
+       (image, x, y, frame), V(double(g_slots.count(image) ? g_slots[image] : -1), x, y))
+INSIDE(_Z13fx_squareblurfiifff, "fx_squareblur",
+       (float size, int nearest, int overlay, float r, float g, float b),
+       (size, nearest, overlay, r, g, b), V(size, double(nearest), double(overlay), r, g, b))
+INSIDE(_Z8fx_shinefffff, "fx_shine", (float r, float g, float b, float zstep, float angle),
+       (r, g, b, zstep, angle), V(r, g, b, zstep, angle))
+INSIDE(_Z14fx_separatergbff, "fx_separatergb", (float dx, float dy), (dx, dy), V(dx, dy))
+INSIDE(_Z12render_sceneP5scenei, "", (scene * s, int flags), (s, flags), V())
+INSIDE(_Z7glsetupf, "", (float zoom), (zoom), V())
+INSIDE(_Z6glliteiffff, "", (int n, float x, float y, float z, float strength),
+       (n, x, y, z, strength), V())
 
+TImage* __real__Z9LoadImagePKci(const char*, int);
 TImage* __wrap__Z9LoadImagePKci(const char* path, int flags) {
     TImage* image = __real__Z9LoadImagePKci(path, flags);
     const char* name = std::strstr(path, "img");
     if (name) g_slots[image] = std::atoi(name + 3);
     return image;
-}
-void __wrap__Z9DrawImageP6TImageffi(TImage* image, float x, float y, int frame) {
-    Record("DrawImage", {double(g_slots.count(image) ? g_slots[image] : -1), x, y});
-    Inside([&] { __real__Z9DrawImageP6TImageffi(image, x, y, frame); });
-}
-void __wrap__Z8SetScaleff(float x, float y) {
-    Record("SetScale", {x, y});
-    __real__Z8SetScaleff(x, y);
-}
-void __wrap__Z11SetRotationf(float a) {
-    Record("SetRotation", {a});
-    __real__Z11SetRotationf(a);
-}
-void __wrap__Z8SetAlphaf(float a) {
-    Record("SetAlpha", {a});
-    __real__Z8SetAlphaf(a);
-}
-void __wrap__Z13fx_squareblurfiifff(float size, int nearest, int overlay, float r, float g,
-                                    float b) {
-    Record("fx_squareblur", {size, double(nearest), double(overlay), r, g, b});
-    Inside([&] { __real__Z13fx_squareblurfiifff(size, nearest, overlay, r, g, b); });
-}
-void __wrap__Z8fx_shinefffff(float r, float g, float b, float zstep, float angle) {
-    Record("fx_shine", {r, g, b, zstep, angle});
-    Inside([&] { __real__Z8fx_shinefffff(r, g, b, zstep, angle); });
-}
-void __wrap__Z14fx_separatergbff(float dx, float dy) {
-    Record("fx_separatergb", {dx, dy});
-    Inside([&] { __real__Z14fx_separatergbff(dx, dy); });
-}
-void __wrap__Z12render_sceneP5scenei(scene* s, int flags) {
-    Inside([&] { __real__Z12render_sceneP5scenei(s, flags); });
-}
-void __wrap__Z7glsetupf(float zoom) {
-    Inside([&] { __real__Z7glsetupf(zoom); });
-}
-void __wrap__Z6glliteiffff(int n, float x, float y, float z, float strength) {
-    Inside([&] { __real__Z6glliteiffff(n, x, y, z, strength); });
 }
 } // extern "C"
 

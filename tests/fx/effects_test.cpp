@@ -1,5 +1,4 @@
 // Pixel tests of the effects the demo uses, on the 800x600 display.
-#include "fx/frame.h"
 #include "fx/fx.h"
 #include "tests/fx/fx_support.h"
 

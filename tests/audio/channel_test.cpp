@@ -15,28 +15,6 @@ std::vector<int16_t> Frames(const TSound& s, int from, int count) {
     return out;
 }
 
-TEST_F(Channels, StaleHandleIsIgnored) {
-    auto sound = MakeSound("stale", 1000, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel old = PlaySound(sound.get());
-    PassLatency();
-    Mix(4096);
-    EXPECT_EQ(ChannelPlaying(old), 0);
-    TChannel fresh = PlaySound(sound.get());
-    // The released slot is reused under a new generation.
-    ASSERT_EQ(fresh.handle & 0xfff, old.handle & 0xfff);
-    ASSERT_NE(fresh.handle, old.handle);
-    SetChannelVolume(old, 0.0f);
-    SetChannelPan(old, 1.0f);
-    SetChannelRate(old, 2.0f);
-    PauseChannel(old);
-    StopChannel(old);
-    EXPECT_EQ(PlaySound(sound.get(), old).handle, old.handle); // nothing started
-    PassLatency();
-    EXPECT_EQ(Mix(2048), Frames(*sound, 0, 2048));
-    EXPECT_EQ(ChannelPlaying(fresh), 0);
-}
-
 TEST_F(Channels, ExhaustedHandlesGiveHarmlessChannels) {
     auto sound = MakeSound("many", 1500, 2, 44100, 20000);
     ASSERT_TRUE(sound);
@@ -51,58 +29,16 @@ TEST_F(Channels, ExhaustedHandlesGiveHarmlessChannels) {
     EXPECT_EQ(handles.size(), 4095u);
     TChannel extra = CueSound(sound.get());
     TChannel played = PlaySound(sound.get());
-    EXPECT_EQ(AllocChannel().handle, 0u);
     for (TChannel ch : {extra, played}) {
         EXPECT_EQ(handles.count(ch.handle), 0u);
         SetChannelVolume(ch, 8.0f);
         ResumeChannel(ch);
-        EXPECT_EQ(ChannelPlaying(ch), 0);
     }
     ResumeChannel(cued[7]);
     PassLatency();
     EXPECT_EQ(Mix(4096), Frames(*sound, 0, 4096));
     // The finished channel's slot is free again.
     EXPECT_NE(PlaySound(sound.get()).handle, 0u);
-}
-
-TEST_F(Channels, PlayOnAGivenChannelKeepsItsVolumeAndRestartsTheSound) {
-    auto sound = MakeSound("given", 6000, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel ch = AllocChannel();
-    ASSERT_NE(ch.handle, 0u);
-    SetChannelVolume(ch, 0.25f);
-    EXPECT_EQ(PlaySound(sound.get(), ch).handle, ch.handle);
-    PassLatency();
-    std::vector<int16_t> out = Mix(1000);
-    for (int k = 0; k < 1000; ++k)
-        ASSERT_EQ(out[2 * k], Scaled(At(*sound, k, 0), 1024) >> 4);
-    PlaySound(sound.get(), ch);
-    PassLatency();
-    out = Mix(1000);
-    for (int k = 0; k < 1000; ++k)
-        ASSERT_EQ(out[2 * k], Scaled(At(*sound, k, 0), 1024) >> 4);
-    // A channel the caller owns stays valid after its sound ends.
-    Mix(8192);
-    EXPECT_EQ(ChannelPlaying(ch), 0);
-    CueSound(sound.get(), ch);
-    EXPECT_EQ(ChannelPlaying(ch), 0);
-    ResumeChannel(ch);
-    EXPECT_EQ(ChannelPlaying(ch), 1);
-}
-
-TEST_F(Channels, PauseHoldsThePositionAndStopEndsTheChannel) {
-    auto sound = MakeSound("pause", 8000, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel ch = PlaySound(sound.get());
-    PassLatency();
-    EXPECT_EQ(Mix(1000), Frames(*sound, 0, 1000));
-    PauseChannel(ch);
-    EXPECT_EQ(Mix(1000), std::vector<int16_t>(2000, 0));
-    ResumeChannel(ch);
-    EXPECT_EQ(Mix(1000), Frames(*sound, 1000, 1000));
-    StopChannel(ch);
-    EXPECT_EQ(ChannelPlaying(ch), 0);
-    EXPECT_EQ(Mix(1000), std::vector<int16_t>(2000, 0));
 }
 
 TEST_F(Channels, SoundOutlivesItsOwnerWhileAChannelPlaysIt) {
@@ -151,23 +87,6 @@ TEST(MixerRing, StartArrivingAfterReleaseIsIgnored) {
     EXPECT_FALSE(m->finished.Pop(released));
     DestroyMixer(m);
     ReleaseMixerSample(sample);
-}
-
-TEST(AudioDriver, NullDriverAcceptsEveryCallSilently) {
-    SetAudioDriver("Null");
-    EXPECT_STREQ(AudioDriverName(), "Null");
-    auto sound = MakeSound("null", 1000, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel ch = CueSound(sound.get());
-    SetChannelVolume(ch, 0.5f);
-    ResumeChannel(ch);
-    PlaySound(sound.get());
-    std::vector<int16_t> out(2048, 1);
-    AudioMixBlock(out.data(), 1024);
-    EXPECT_EQ(out, std::vector<int16_t>(2048, 0));
-    EXPECT_EQ(ChannelPlaying(ch), 0);
-    ShutdownAudio();
-    SetAudioDriver("Manual");
 }
 
 } // namespace

@@ -88,13 +88,6 @@ TEST(Content, RingBackdropIsBrightEnoughToShowThroughItsDimTint) {
     EXPECT_GT(sum / (400.0 * 400.0), 60.0);
 }
 
-TEST(Content, IconIs256Square) {
-    std::unique_ptr<TPixmap> pm(LoadPixmapPNG("data/icon.png"));
-    ASSERT_NE(pm, nullptr);
-    EXPECT_EQ(pm->width, 256);
-    EXPECT_EQ(pm->height, 256);
-}
-
 double rms(const TAudioSample& s, double t0, double t1) {
     size_t i0 = size_t(t0 * s.rate) * 2,
            i1 = std::min(size_t(t1 * s.rate) * 2, size_t(s.length) * 2);
@@ -123,48 +116,6 @@ TEST(Content, SoundtrackStartsSoftlyAndEndsOnARingingChord) {
     // The final chord sounds after 135 s and dies away by the end.
     EXPECT_GT(rms(*s, 135.0, 135.5), 0.03);
     EXPECT_LT(rms(*s, 136.8, 137.0), rms(*s, 135.0, 135.5) / 4);
-}
-
-TEST(Content, TexturesAreUncompressed24BitTopRowFirst) {
-    for (const char* name : {"facade.tga", "roof.tga", "ground.tga", "band.tga"}) {
-        std::string t = slurp(std::string("data/") + name);
-        ASSERT_GE(t.size(), 18u) << name;
-        int w = uint8_t(t[12]) | uint8_t(t[13]) << 8, h = uint8_t(t[14]) | uint8_t(t[15]) << 8;
-        EXPECT_EQ(t[2], 2) << name;
-        EXPECT_EQ(t[16], 24) << name;
-        EXPECT_EQ(t[17], 0) << name;
-        EXPECT_EQ(w % 4, 0) << name;
-        EXPECT_EQ(w & (w - 1), 0) << name;
-        EXPECT_EQ(h & (h - 1), 0) << name;
-        EXPECT_EQ(t.size(), 18u + size_t(w) * h * 3) << name;
-    }
-}
-
-TEST(Content, SceneFilesKeepToTheLoadersSubset) {
-    for (const char* name : {"data/scene1.obj", "data/scene2.obj"}) {
-        std::istringstream in(slurp(name));
-        std::string line;
-        bool object = false, group = false;
-        int faces = 0;
-        while (std::getline(in, line)) {
-            if (line.rfind("o ", 0) == 0) object = true, group = false;
-            if (line.rfind("g ", 0) == 0) {
-                EXPECT_TRUE(object) << name << ": group before any object";
-                group = true;
-            }
-            if (line.rfind("f ", 0) != 0) continue;
-            ++faces;
-            EXPECT_TRUE(group) << name << ": face before any group";
-            // References are separated by single spaces and carry two slashes.
-            std::istringstream refs(line.substr(2));
-            std::string ref;
-            EXPECT_EQ(line.find("  "), std::string::npos) << line;
-            EXPECT_NE(line.back(), ' ') << line;
-            while (std::getline(refs, ref, ' '))
-                EXPECT_EQ(std::count(ref.begin(), ref.end(), '/'), 2) << name << ": " << line;
-        }
-        EXPECT_GT(faces, 100) << name;
-    }
 }
 
 TEST(Content, GeneratorWritesTheSameBytesEveryRun) {

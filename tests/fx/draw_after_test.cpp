@@ -8,9 +8,28 @@
 
 #include <GL/gl.h>
 
+#include <functional>
 #include <set>
 
 namespace {
+
+// Every effect the demo uses, with the demo's arguments.
+struct EffectCase {
+    const char* name;
+    std::function<void()> run;
+};
+std::vector<EffectCase> AllEffects() {
+    return {
+        {"shine", [] { fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5); }},
+        {"kaleido", [] { fx_kaleido(1, 1); }},
+        {"separatergb", [] { fx_separatergb(0.03f, 0); }},
+        {"squareblur", [] { fx_squareblur(40, 0, 1, 0.5f, 0.5f, 0.5f); }},
+    };
+}
+
+void PrintTo(const EffectCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // 16x16 with colour and alpha varying over it, so that blending, tint,
 // filtering and placement all show in the result.
@@ -36,7 +55,6 @@ void SetDrawState() {
     SetAlpha(0.8f);
     SetRotation(20);
     SetScale(6, 4);
-    SetClsColor(10, 20, 40);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(25, -15, 0);
@@ -73,14 +91,6 @@ class FxDrawAfter : public FxTest, public ::testing::WithParamInterface<EffectCa
         FillRect(0, 0, 800, 600, {120, 60, 30});
         DrawImage(image_, 0, 0); // content for the effect to capture
     }
-    void TearDown() override {
-        SetBlend(2);
-        SetColor(255, 255, 255);
-        SetAlpha(1);
-        SetRotation(0);
-        SetScale(1, 1);
-        SetClsColor(0, 0, 0);
-    }
     void ExpectSameAsWithout() {
         DrawPicture(image_);
         EXPECT_TRUE(FrameEquals(want_));
@@ -108,4 +118,5 @@ TEST_P(FxDrawAfter, DrawImageAsWithoutEffectInside3DView) {
     ExpectSameAsWithout();
 }
 
-INSTANTIATE_TEST_SUITE_P(Effects, FxDrawAfter, ::testing::ValuesIn(AllEffects()), EffectName);
+INSTANTIATE_TEST_SUITE_P(Effects, FxDrawAfter, ::testing::ValuesIn(AllEffects()),
+                         [](const auto& info) { return std::string(info.param.name); });

@@ -1,77 +1,125 @@
 // What the 2D layer puts on the screen: placement, handles, rotation, scale,
-// blend modes, masking, colour and alpha, lines and clearing.
+// blend modes, masking, colour and alpha, lines, and the textures made from
+// pictures.
 #include "platform/draw2d.h"
-#include "tests/platform/draw2d_fixture.h"
+#include "tests/platform/png_files.h"
+#include "tests/support/gl_fixture.h"
 
 #include <SDL_opengl.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
-// Red picture with a green top-left pixel.
-TEST_F(Draw2DTest, TopLeftHandledImageStartsAtScreenCorner) {
-    uint8_t red[3] = {255, 0, 0}, green[3] = {0, 255, 0};
-    PngLayout layout = SolidLayout(8, 8, 3, red);
-    SetPixel(layout, 0, 0, green);
-    TImage* image = Load(layout, 0);
-    DrawImage(image, -400, -300);
-    EXPECT_EQ(ReadPixel(0, 0), (Rgb{0, 255, 0}));
-    EXPECT_EQ(ReadPixel(1, 0), (Rgb{255, 0, 0}));
-    EXPECT_EQ(ReadPixel(7, 7), (Rgb{255, 0, 0}));
-    EXPECT_EQ(ReadPixel(8, 0), (Rgb{0, 0, 0}));
-    EXPECT_EQ(ReadPixel(0, 8), (Rgb{0, 0, 0}));
-}
+const Rgb kBlack{0, 0, 0}, kWhite{255, 255, 255}, kRed{255, 0, 0}, kGreen{0, 255, 0},
+    kBlue{0, 0, 255};
 
-TEST_F(Draw2DTest, MidHandledImageIsCentredOnThePosition) {
+class Draw2DTest : public GLTest {
+  protected:
+    TImage* Load(const PngLayout& layout, int flags, const char* name = "pic.png") {
+        std::string path = dir_.Path(name);
+        EXPECT_TRUE(WritePng(path, layout));
+        TImage* image = LoadImage(path.c_str(), flags);
+        EXPECT_NE(image, nullptr);
+        return image;
+    }
+
+    // 10x10: red top left, green top right, blue bottom left, white bottom right.
+    static PngLayout Quadrants() {
+        uint8_t black[3] = {0, 0, 0};
+        PngLayout layout = SolidLayout(10, 10, 3, black);
+        const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+        for (int y = 0; y < 10; ++y)
+            for (int x = 0; x < 10; ++x)
+                SetPixel(layout, x, y, colours[(y / 5) * 2 + x / 5]);
+        return layout;
+    }
+
+    TempDir dir_;
+};
+
+// Where the 10x10 quadrant picture lands: its handle on the position,
+// turned about the handle and stretched from it.
+struct Placement {
+    const char* name;
+    bool mid;
+    float rotation, sx, sy, x, y;
+    std::vector<std::pair<std::pair<int, int>, Rgb>> pixels; // screen pixel, colour
+};
+
+class Place : public Draw2DTest, public ::testing::WithParamInterface<Placement> {};
+
+TEST_P(Place, PictureLandsWhereItsHandleRotationAndScalePutIt) {
+    const Placement& c = GetParam();
     TImage* image = Load(Quadrants(), 0);
-    MidHandleImage(image);
-    DrawImage(image, 0, 0);
-    // 10x10 around the screen centre (400, 300): columns and rows 395..404.
-    EXPECT_EQ(ReadPixel(395, 295), kRed);
-    EXPECT_EQ(ReadPixel(404, 295), kGreen);
-    EXPECT_EQ(ReadPixel(395, 304), kBlue);
-    EXPECT_EQ(ReadPixel(404, 304), kWhite);
-    EXPECT_EQ(ReadPixel(394, 300), kBlack);
-    EXPECT_EQ(ReadPixel(405, 300), kBlack);
-    EXPECT_EQ(ReadPixel(400, 294), kBlack);
-    EXPECT_EQ(ReadPixel(400, 305), kBlack);
+    if (c.mid) MidHandleImage(image);
+    SetRotation(c.rotation);
+    SetScale(c.sx, c.sy);
+    DrawImage(image, c.x, c.y);
+    for (const auto& [at, colour] : c.pixels)
+        EXPECT_EQ(ReadPixel(at.first, at.second), colour) << at.first << ", " << at.second;
 }
 
 // With rotation 90 a point (px, py) of the picture lands at (-py, px) from
 // the position: the top-left quadrant goes to the top right, and so on.
-TEST_F(Draw2DTest, Rotation90TurnsAboutTheMidHandle) {
-    // The layer's own pixel projection, where (400, 300) is the centre.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 800, 600, 0, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    TImage* image = Load(Quadrants(), 0);
-    MidHandleImage(image);
-    SetRotation(90);
-    DrawImage(image, 400, 300);
-    EXPECT_EQ(ReadPixel(404, 295), kRed);
-    EXPECT_EQ(ReadPixel(404, 304), kGreen);
-    EXPECT_EQ(ReadPixel(395, 295), kBlue);
-    EXPECT_EQ(ReadPixel(395, 304), kWhite);
-    EXPECT_EQ(ReadPixel(394, 300), kBlack);
-    EXPECT_EQ(ReadPixel(405, 300), kBlack);
-}
-
-TEST_F(Draw2DTest, ScaleAndOriginMoveAndStretchTheQuad) {
-    uint8_t red[3] = {255, 0, 0};
-    TImage* image = Load(SolidLayout(4, 4, 3, red), 0);
-    SetOrigin(10, 5);
-    SetScale(2, 3);
-    DrawImage(image, -400, -300);
-    // Covers x 10..17 and y 5..16.
-    EXPECT_EQ(ReadPixel(10, 5), kRed);
-    EXPECT_EQ(ReadPixel(17, 16), kRed);
-    EXPECT_EQ(ReadPixel(9, 5), kBlack);
-    EXPECT_EQ(ReadPixel(10, 4), kBlack);
-    EXPECT_EQ(ReadPixel(18, 16), kBlack);
-    EXPECT_EQ(ReadPixel(17, 17), kBlack);
-}
+INSTANTIATE_TEST_SUITE_P(Draw2D, Place,
+                         ::testing::Values(Placement{"TopLeftHandleAtTheCorner",
+                                                     false,
+                                                     0,
+                                                     1,
+                                                     1,
+                                                     -400,
+                                                     -300,
+                                                     {{{0, 0}, kRed},
+                                                      {{9, 0}, kGreen},
+                                                      {{0, 9}, kBlue},
+                                                      {{9, 9}, kWhite},
+                                                      {{10, 0}, kBlack},
+                                                      {{0, 10}, kBlack}}},
+                                           Placement{"MidHandleAtTheCentre",
+                                                     true,
+                                                     0,
+                                                     1,
+                                                     1,
+                                                     0,
+                                                     0,
+                                                     {{{395, 295}, kRed},
+                                                      {{404, 295}, kGreen},
+                                                      {{395, 304}, kBlue},
+                                                      {{404, 304}, kWhite},
+                                                      {{394, 300}, kBlack},
+                                                      {{405, 300}, kBlack},
+                                                      {{400, 294}, kBlack},
+                                                      {{400, 305}, kBlack}}},
+                                           Placement{"Rotation90AboutTheMidHandle",
+                                                     true,
+                                                     90,
+                                                     1,
+                                                     1,
+                                                     0,
+                                                     0,
+                                                     {{{404, 295}, kRed},
+                                                      {{404, 304}, kGreen},
+                                                      {{395, 295}, kBlue},
+                                                      {{395, 304}, kWhite},
+                                                      {{394, 300}, kBlack},
+                                                      {{405, 300}, kBlack}}},
+                                           Placement{"ScaleFromTheHandle",
+                                                     false,
+                                                     0,
+                                                     2,
+                                                     3,
+                                                     -390,
+                                                     -295,
+                                                     {{{10, 5}, kRed},
+                                                      {{29, 5}, kGreen},
+                                                      {{10, 34}, kBlue},
+                                                      {{29, 34}, kWhite},
+                                                      {{9, 5}, kBlack},
+                                                      {{30, 34}, kBlack},
+                                                      {{29, 35}, kBlack}}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Draw2DTest, ColourTintsThePicture) {
     uint8_t white[3] = {255, 255, 255};
@@ -187,13 +235,6 @@ TEST_F(Draw2DTest, LineCoversEveryPixelIncludingTheLast) {
     EXPECT_EQ(ReadPixel(401, 305), kBlack);
 }
 
-TEST_F(Draw2DTest, LineWithoutLastPixelStopsBeforeTheEnd) {
-    DrawLine(-400, -300, -391, -300, 0);
-    for (int x = 0; x <= 8; ++x)
-        EXPECT_EQ(ReadPixel(x, 0), kWhite) << "x " << x;
-    EXPECT_EQ(ReadPixel(9, 0), kBlack);
-}
-
 TEST_F(Draw2DTest, LineTurnsAboutItsStartPoint) {
     SetRotation(90);
     SetColor(0, 255, 0);
@@ -212,23 +253,34 @@ TEST_F(Draw2DTest, LineDrawnAfterAPictureIsUntextured) {
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 }
 
-TEST_F(Draw2DTest, ClsUsesTheClearColourAndKeepsDepth) {
-    glClearDepth(0.25);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glClearDepth(1.0);
-    SetClsColor(10, 20, 30);
-    Cls();
-    SetClsColor(0, 0, 0);
-    EXPECT_EQ(ReadPixel(0, 0), (Rgb{10, 20, 30}));
-    EXPECT_EQ(ReadPixel(799, 599), (Rgb{10, 20, 30}));
-    float depth = 0;
-    glReadPixels(400, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-    EXPECT_NEAR(depth, 0.25f, 1e-3f);
-}
-
 TEST_F(Draw2DTest, NullImageDrawsNothing) {
     DrawImage(nullptr, 0, 0);
     EXPECT_EQ(ReadPixel(400, 300), kBlack);
+}
+
+// The texture is padded to 1024 with the edge repeated; on screen the
+// picture still ends exactly at its last column and row.
+TEST_F(Draw2DTest, Picture600Gets1024TextureAndEndsAtItsEdge) {
+    uint8_t grey[3] = {60, 60, 60}, last_col[3] = {250, 10, 10}, last_row[3] = {10, 250, 10},
+            corner[3] = {10, 10, 250};
+    PngLayout layout = SolidLayout(600, 600, 3, grey);
+    for (int i = 0; i < 600; ++i) {
+        SetPixel(layout, 599, i, last_col);
+        SetPixel(layout, i, 599, last_row);
+    }
+    SetPixel(layout, 599, 599, corner);
+    TImage* image = Load(layout, 0);
+    DrawImage(image, -400, -300);
+    ASSERT_NE(image->texture, 0u);
+    EXPECT_EQ(image->tex_width, 1024);
+    EXPECT_EQ(image->tex_height, 1024);
+    EXPECT_FLOAT_EQ(image->umax, 600.0f / 1024.0f);
+    EXPECT_FLOAT_EQ(image->vmax, 600.0f / 1024.0f);
+    EXPECT_EQ(ReadPixel(599, 0), (Rgb{250, 10, 10}));
+    EXPECT_EQ(ReadPixel(600, 0), kBlack);
+    EXPECT_EQ(ReadPixel(0, 599), (Rgb{10, 250, 10}));
+    EXPECT_EQ(ReadPixel(599, 599), (Rgb{10, 10, 250}));
+    EXPECT_EQ(ReadPixel(0, 600), kBlack);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <string>
 
 namespace {
@@ -64,39 +65,6 @@ TEST_F(GLTest, LitTexturedQuadShowsItsTextureInPlace) {
     EXPECT_NEAR_RGB(ReadPixel(500, 400), (Rgb{127, 127, 127}), 3);
     EXPECT_EQ(ReadPixel(150, 300), kBlack); // outside the quad (x 200..600)
     EXPECT_EQ(ReadPixel(400, 50), kBlack);  // above it (y 100..500)
-    FreeScene(s);
-}
-
-TEST_F(GLTest, TextureIsMadeWithClampAndLinearAndStaysBound) {
-    const Bgr r{0, 0, 255}, g{0, 255, 0};
-    std::string tga = TgaBytes(3, 2, {r, g, r, g, r, g}, 0x80); // 9-byte rows
-    scene* s = LoadFiles("mtllib s.mtl\n", "newmtl tex\nmap_Kd t.tga\n", tga);
-    ASSERT_NE(s, nullptr);
-    const material* m = s->materials;
-    ASSERT_NE(m->pixels, nullptr);
-    EXPECT_EQ(m->width, 3);
-    EXPECT_EQ(m->height, 2);
-    GLint bound = 0, wrap_s = 0, wrap_t = 0, mag = 0, min = 0, align = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), m->texture);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap_s);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap_t);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &mag);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &min);
-    EXPECT_EQ(wrap_s, GL_CLAMP);
-    EXPECT_EQ(wrap_t, GL_CLAMP);
-    EXPECT_EQ(mag, GL_LINEAR);
-    EXPECT_EQ(min, GL_LINEAR);
-    // A width of 3 breaks 4-byte rows; the texture still holds exactly the
-    // file's pixels, and the unpack alignment is the default again.
-    uint8_t tex[18] = {};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, tex);
-    const uint8_t want[18] = {255, 0, 0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 255, 0, 0, 0, 255, 0};
-    EXPECT_EQ(std::vector<uint8_t>(tex, tex + 18), std::vector<uint8_t>(want, want + 18));
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &align);
-    EXPECT_EQ(align, 4);
-    glBindTexture(GL_TEXTURE_2D, 0);
     FreeScene(s);
 }
 
@@ -168,64 +136,15 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
         // The front face spans x 266.7..533.3 and y 166.7..433.3; the 8-pixel
         // edge lines stick out 4 pixels beyond it.
         EXPECT_EQ(ReadPixel(400, 300), (Rgb{255, 255, 0})) << "frame " << frame; // unlit
+        // The lines lie behind the faces they border: the face keeps its edge.
+        EXPECT_EQ(ReadPixel(269, 300), (Rgb{255, 255, 0})) << "frame " << frame;
+        EXPECT_EQ(ReadPixel(400, 168), (Rgb{255, 255, 0})) << "frame " << frame;
         EXPECT_EQ(ReadPixel(536, 300), kBlack) << "frame " << frame;
         EXPECT_EQ(ReadPixel(264, 300), kBlack) << "frame " << frame;
         EXPECT_EQ(ReadPixel(400, 436), kBlack) << "frame " << frame;
         EXPECT_EQ(ReadPixel(400, 164), kBlack) << "frame " << frame;
         EXPECT_EQ(ReadPixel(545, 300), (Rgb{0, 0, 255})) << "frame " << frame;
     }
-    FreeScene(s);
-}
-
-TEST_F(GLTest, WireDrawsTheEdgesOnly) {
-    // Wound clockwise: wire mode culls nothing.
-    scene* s = LoadFiles("mtllib s.mtl\n" + Square(-2) +
-                             "o quad\ng q\nusemtl green\n"
-                             "f 4//1 3//1 2//1 1//1\n",
-                         "newmtl green\nKd 0 1 0\n");
-    ASSERT_NE(s, nullptr);
-    glwipe();
-    glsetup(1.0f);
-    render_scene(s, RENDER_WIRE | RENDER_UNLIT);
-    gldone();
-    const Rgb green{0, 255, 0};
-    EXPECT_EQ(ReadPixel(400, 300), kBlack);
-    EXPECT_EQ(ReadPixel(300, 200), kBlack);
-    // Edges at x 200 and 600, y 100 and 500, lines 2 pixels wide.
-    EXPECT_EQ(ReadPixel(599, 300), green);
-    EXPECT_EQ(ReadPixel(200, 300), green);
-    EXPECT_EQ(ReadPixel(400, 100), green);
-    EXPECT_EQ(ReadPixel(400, 499), green);
-    int n = CountPixels(green, 0);
-    EXPECT_GT(n, 4 * 400);     // the whole perimeter, 1600 pixels long
-    EXPECT_LT(n, 4 * 400 * 3); // but no fill
-    FreeScene(s);
-}
-
-TEST_F(GLTest, SceneLightObjectReplacesTheViewLights) {
-    // A red directional light from +z; the view's white light is switched off
-    // while the scene is drawn.
-    scene* s = LoadFiles("mtllib s.mtl\n" + Square(-2) +
-                             "v 0 0 1\n"
-                             "o quad\ng q\nusemtl white\nf 1//1 2//1 3//1 4//1\n"
-                             "o pointSun\ng l\nusemtl sun\nf 5//1 5//1 5//1\n",
-                         "newmtl white\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\n"
-                         "newmtl sun\nKa 0 0 0\nKd 1 0 0\nKs 0 0 0\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->has_lights, 1);
-    glwipe();
-    glsetup(1.0f);
-    gllite(1, 0.0f, 0.0f, 10.0f, 1.0f);
-    for (int pass = 0; pass < 12; ++pass)
-        render_scene(s, RENDER_SOLID); // slots reused
-    GLboolean l0 = glIsEnabled(GL_LIGHT0), l1 = glIsEnabled(GL_LIGHT1);
-    gldone();
-    EXPECT_FALSE(l0); // back as it was
-    EXPECT_TRUE(l1);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    // Directional light along the normal: 255 * 1 * cos 0 in red only.
-    EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{255, 0, 0}), 1);
-    EXPECT_NEAR_RGB(ReadPixel(250, 150), (Rgb{255, 0, 0}), 1);
     FreeScene(s);
 }
 
@@ -238,34 +157,63 @@ TEST_F(GLTest, TextureWiderThanOpenGLAllowsFailsTheLoad) {
     scene* s = LoadFiles("mtllib s.mtl\n", "newmtl tex\nmap_Kd t.tga\n", tga);
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(s, nullptr);
-    std::string want = "t.tga: image of " + std::to_string(max + 1) +
-                       " x 1 pixels, over this OpenGL's " + std::to_string(max) + "\n";
-    ASSERT_GE(err.size(), want.size());
-    EXPECT_EQ(err.substr(err.size() - want.size()), want);
-    EXPECT_EQ(err.find("s.mtl:2: texture "), err.find(':', sizeof "ninefold:") - 5) << err;
+    EXPECT_NE(err.find("t.tga"), std::string::npos) << err;
+    EXPECT_NE(err.find(std::to_string(max)), std::string::npos) << "names the limit: " << err;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(GLTest, SecondMapKdOfAMaterialReplacesTheFirstTexture) {
-    std::string dir = MakeTempDir();
-    const Bgr r{0, 0, 255};
-    WriteFile(dir + "small.tga", TgaBytes(4, 4, std::vector<Bgr>(16, r), 0));
-    WriteFile(dir + "wide.tga", TgaBytes(8, 4, std::vector<Bgr>(32, r), 0));
-    WriteFile(dir + "s.mtl", "newmtl tex\nmap_Kd small.tga\nmap_Kd wide.tga\n");
-    WriteFile(dir + "s.obj", "mtllib s.mtl\n");
-    set_path(dir.c_str());
-    scene* s = load_scene("s.obj");
-    set_path("");
+// Lit by one light object straight ahead (white diffuse and specular): a
+// face whose left vertices face the light and whose right ones are turned
+// 60 degrees away. Per vertex, diffuse red is N.L and specular blue is
+// (N.H)^8 with H along +z: 255 and 255 on the left, 127.5 and 255 / 256 on
+// the right; the colours run linearly across the face.
+TEST_F(GLTest, LitFaceTakesEachVertexNormalAndASpecularHighlight) {
+    scene* s = LoadFiles("mtllib s.mtl\n" + Square(-2) +
+                             "vn 0.8660254 0 0.5\nv 0 0 1\n"
+                             "o quad\ng q\nusemtl shiny\nf 1//1 2//2 3//2 4//1\n"
+                             "o pointSun\ng l\nusemtl sun\nf 5//1 5//1 5//1\n",
+                         "newmtl shiny\nKa 0 0 0\nKd 1 0 0\nKs 0 0 1\nNs 8\n"
+                         "newmtl sun\nKa 0 0 0\nKd 1 1 1\nKs 1 1 1\n");
     ASSERT_NE(s, nullptr);
-    material* m = s->materials;
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->width, 8);
-    EXPECT_STREQ(m->map_kd, "wide.tga");
-    // The first texture is gone (a leak check at exit sees its pixels freed).
-    EXPECT_TRUE(glIsTexture(m->texture));
-    GLint width = 0;
-    glBindTexture(GL_TEXTURE_2D, m->texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-    EXPECT_EQ(width, 8);
+    glwipe();
+    glsetup(1.0f);
+    render_scene(s, RENDER_SOLID);
+    gldone();
+    // The face spans x 200..600; f is the fraction across it at a pixel centre.
+    for (int x : {205, 400, 595}) {
+        const double f = (x + 0.5 - 200) / 400;
+        const Rgb want{int(std::lround(255 - 127.5 * f)), 0,
+                       int(std::lround(255 - (255 - 255.0 / 256) * f))};
+        EXPECT_NEAR_RGB(ReadPixel(x, 300), want, 2) << "x " << x;
+    }
+    FreeScene(s);
+}
+
+// Two light objects, each from the first vertex of its first face (faces
+// are kept in reverse file order): red straight ahead, green from 45 degrees
+// above. A white matte face takes both: red 255, green 255 cos 45; the
+// view's own light is off while the scene draws.
+TEST_F(GLTest, TwoLightObjectsEachLightTheSceneFromTheirOwnFace) {
+    scene* s = LoadFiles("mtllib s.mtl\n" + Square(-2) +
+                             "v 0 0 1\nv 0 1 1\nv 0 0 -1\n"
+                             "o quad\ng q\nusemtl white\nf 1//1 2//1 3//1 4//1\n"
+                             "o pointRed\ng r\nusemtl red\nf 5//1 5//1 5//1\n"
+                             "o pointGreen\ng g\nusemtl green\nf 7//1 7//1 7//1\n"
+                             "f 6//1 7//1 5//1\n",
+                         "newmtl white\nKa 0 0 0\nKd 1 1 1\nKs 0 0 0\n"
+                         "newmtl red\nKa 0 0 0\nKd 1 0 0\nKs 0 0 0\n"
+                         "newmtl green\nKa 0 0 0\nKd 0 1 0\nKs 0 0 0\n");
+    ASSERT_NE(s, nullptr);
+    glwipe();
+    glsetup(1.0f);
+    gllite(1, 0.0f, 0.0f, 10.0f, 1.0f);     // the view's light: off while the scene draws
+    for (int pass = 0; pass < 12; ++pass) { // the same slots every time
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        render_scene(s, RENDER_SOLID);
+    }
+    const bool view_light = glIsEnabled(GL_LIGHT1);
+    gldone();
+    EXPECT_TRUE(view_light) << "the view's light is back after the scene";
+    EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{255, int(std::lround(255 * std::sqrt(0.5))), 0}), 2);
     FreeScene(s);
 }

@@ -61,33 +61,3 @@ TEST(SceneTga, IdFieldIsSkippedBeforeThePixels) {
     ASSERT_TRUE(l.ok);
     EXPECT_EQ(l.pixels, Rgb({kRed, kGreen}));
 }
-
-TEST(SceneTga, WidthIsReadLowByteFirst) {
-    std::vector<Bgr> row(256, kBlue);
-    row[255] = kRed;
-    std::string bytes = TgaBytes(256, 1, row, 0);
-    ASSERT_EQ(uint8_t(bytes[12]), 0x00);
-    ASSERT_EQ(uint8_t(bytes[13]), 0x01);
-    Loaded l = Load(bytes);
-    ASSERT_TRUE(l.ok);
-    EXPECT_EQ(l.width, 256);
-    EXPECT_EQ(l.height, 1);
-    EXPECT_EQ(std::vector<uint8_t>(l.pixels.end() - 6, l.pixels.end()), Rgb({kBlue, kRed}));
-}
-
-TEST(SceneTga, BytesAfterThePixelsAreIgnored) {
-    Loaded l = Load(TgaBytes(1, 1, {kGreen}, 0) + "TRUEVISION-XFILE.");
-    ASSERT_TRUE(l.ok);
-    EXPECT_EQ(l.pixels, Rgb({kGreen}));
-}
-
-TEST(SceneTga, FailureLeavesTheOutputsAlone) {
-    Loaded l = Load(TgaBytes(4, 4, {kGreen}, 0)); // 15 pixels short
-    EXPECT_FALSE(l.ok);
-    EXPECT_EQ(l.width, -7);
-    EXPECT_EQ(l.height, -7);
-    int32_t w = -7, h = -7;
-    EXPECT_EQ(tga_load("/nonexistent/x.tga", &w, &h), nullptr);
-    EXPECT_EQ(w, -7);
-    EXPECT_STREQ(scene_error(), "/nonexistent/x.tga: cannot open (No such file or directory)");
-}

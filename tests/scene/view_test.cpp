@@ -76,56 +76,6 @@ scene* BusyScene() {
 }
 } // namespace
 
-TEST_F(GLTest, SetupProjectionMapsTheFrustumCornerToTheNearPlaneCorner) {
-    glsetup(1.0f);
-    float m[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, m);
-    GLint mode = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    float mv[16];
-    glGetFloatv(GL_MODELVIEW_MATRIX, mv);
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(mv[i], i % 5 == 0 ? 1.0f : 0.0f);
-    gldone();
-    const double p[4] = {0.01, 0.0075, -0.01, 1.0};
-    double clip[4] = {};
-    for (int row = 0; row < 4; ++row)
-        for (int k = 0; k < 4; ++k)
-            clip[row] += double(m[k * 4 + row]) * p[k];
-    EXPECT_NEAR(clip[0] / clip[3], 1.0, 1e-4);
-    EXPECT_NEAR(clip[1] / clip[3], 1.0, 1e-4);
-    EXPECT_NEAR(clip[2] / clip[3], -1.0, 1e-4); // the near plane at zoom / 100
-    EXPECT_NEAR(clip[3], 0.01, 1e-9);
-}
-
-TEST_F(GLTest, LargerZoomMovesTheNearPlaneOut) {
-    glsetup(4.0f);
-    float m[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, m);
-    gldone();
-    // A point at the near plane z = -0.04 and x = 0.01 maps to x = 4 * 0.01 / 0.04 ... = 1.
-    const double p[4] = {0.01, 0.0, -0.04, 1.0};
-    double x = 0, w = 0;
-    for (int k = 0; k < 4; ++k)
-        x += m[k * 4] * p[k], w += m[k * 4 + 3] * p[k];
-    EXPECT_NEAR(x / w, 1.0, 1e-4);
-}
-
-TEST_F(GLTest, LiteWithZeroStrengthLeavesTheLightOffWithItsValuesSet) {
-    glsetup(1.0f);
-    gllite(3, 1.0f, 2.0f, 3.0f, 0.0f);
-    LightState l = Light(3);
-    gldone();
-    EXPECT_FALSE(l.enabled);
-    EXPECT_EQ(l.position, (std::array<float, 4>{1, 2, 3, 1})); // positional, identity view
-    EXPECT_EQ(l.diffuse, (std::array<float, 4>{1, 1, 1, 1}));
-    EXPECT_EQ(l.specular, (std::array<float, 4>{1, 1, 1, 1}));
-    EXPECT_EQ(l.ambient, (std::array<float, 4>{0.1f, 0.1f, 0.1f, 1}));
-    EXPECT_EQ(l.linear, 1.0f);
-}
-
 TEST_F(GLTest, LiteStrengthBecomesLinearAttenuation) {
     glsetup(1.0f);
     gllite(0, 8.0f, 5.0f, 10.0f, 0.98f);
@@ -135,16 +85,6 @@ TEST_F(GLTest, LiteStrengthBecomesLinearAttenuation) {
     // 1 - 0.980000019073486328125 (0.98 in single precision).
     EXPECT_EQ(l.linear, 0.019999980926513671875f);
     EXPECT_EQ(l.position, (std::array<float, 4>{8, 5, 10, 1}));
-}
-
-TEST_F(GLTest, LiteOutsideTheEightSlotsChangesNothing) {
-    glsetup(1.0f);
-    GlState before = Capture();
-    gllite(8, 1.0f, 2.0f, 3.0f, 1.0f);
-    gllite(-1, 1.0f, 2.0f, 3.0f, 1.0f);
-    EXPECT_TRUE(Capture() == before);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-    gldone();
 }
 
 class StateAround : public GLTest, public ::testing::WithParamInterface<int32_t> {};
@@ -176,6 +116,4 @@ TEST_P(StateAround, RenderSceneAndGldoneRestoreLightsMatricesAndMode) {
     FreeScene(s);
 }
 
-INSTANTIATE_TEST_SUITE_P(SceneView, StateAround,
-                         ::testing::Values(RENDER_SOLID, RENDER_WIRE, RENDER_SOLID | RENDER_UNLIT,
-                                           RENDER_OUTLINE, RENDER_OUTLINE | RENDER_SOLID));
+INSTANTIATE_TEST_SUITE_P(SceneView, StateAround, ::testing::Values(RENDER_SOLID, RENDER_OUTLINE));

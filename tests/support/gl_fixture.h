@@ -17,12 +17,26 @@ std::ostream& operator<<(std::ostream& os, const Rgb& c);
 
 // Reads the frame being drawn; x, y from the top-left corner of the screen.
 Rgb ReadPixel(int x, int y);
-std::vector<uint8_t> ReadFrame();  // 800*600 RGB, top row first
+std::vector<uint8_t> ReadFrame(); // 800*600 RGB, top row first
 // Maximum channel difference between a pixel and an expected colour.
 int ColorDistance(Rgb a, Rgb b);
 
+// Solid rectangle through a scissored clear: exact pixels, no blending.
+void FillRect(int x, int y, int w, int h, Rgb c);
+// The whole screen in a smooth gradient: red grows to the right, green
+// downwards, blue fixed at 128; the red and green at a pixel centre.
+void FillGradient();
+float GradientRed(float x);
+float GradientGreen(float y);
+
+Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
+// Whether the back buffer now holds exactly this frame; a failure names the
+// number of differing pixels and the first of them.
+::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want);
+
 // Fresh frame and the state the demo sets at start-up: centred 2D projection
-// (-400..400, -300..300), identity model-view, black clear.
+// (-400..400, -300..300), identity model-view, black clear, and the 2D
+// layer's drawing state at its defaults (solid blend, white, unturned).
 void ResetFrame();
 
 class GLTest : public ::testing::Test {
@@ -30,6 +44,6 @@ class GLTest : public ::testing::Test {
     void SetUp() override { ResetFrame(); }
 };
 
-#define EXPECT_NEAR_RGB(actual, expected, tol)                                          \
-    EXPECT_LE(ColorDistance((actual), (expected)), (tol))                              \
+#define EXPECT_NEAR_RGB(actual, expected, tol)                                                     \
+    EXPECT_LE(ColorDistance((actual), (expected)), (tol))                                          \
         << "actual " << (actual) << " expected " << (expected)

@@ -36,7 +36,7 @@ void SetDrawState() {
     SetAlpha(0.8f);
     SetRotation(20);
     SetScale(6, 4);
-    SetClsColor(10, 20, 40);
+    glClearColor(10 / 255.0f, 20 / 255.0f, 40 / 255.0f, 1.0f); // effects must keep it
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glTranslatef(25, -15, 0);
@@ -79,7 +79,7 @@ class FxDrawAfter : public FxTest, public ::testing::WithParamInterface<EffectCa
         SetAlpha(1);
         SetRotation(0);
         SetScale(1, 1);
-        SetClsColor(0, 0, 0);
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     }
     void ExpectSameAsWithout() {
         DrawPicture(image_);

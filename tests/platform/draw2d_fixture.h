@@ -24,8 +24,6 @@ class Draw2DTest : public GLTest {
         SetAlpha(1);
         SetRotation(0);
         SetScale(1, 1);
-        SetOrigin(0, 0);
-        SetHandle(0, 0);
         SetLineWidth(1);
     }
 

@@ -58,12 +58,11 @@ TEST_F(Draw2DTest, Rotation90TurnsAboutTheMidHandle) {
     EXPECT_EQ(ReadPixel(405, 300), kBlack);
 }
 
-TEST_F(Draw2DTest, ScaleAndOriginMoveAndStretchTheQuad) {
+TEST_F(Draw2DTest, ScaleStretchesTheQuad) {
     uint8_t red[3] = {255, 0, 0};
     TImage* image = Load(SolidLayout(4, 4, 3, red), 0);
-    SetOrigin(10, 5);
     SetScale(2, 3);
-    DrawImage(image, -400, -300);
+    DrawImage(image, -390, -295);
     // Covers x 10..17 and y 5..16.
     EXPECT_EQ(ReadPixel(10, 5), kRed);
     EXPECT_EQ(ReadPixel(17, 16), kRed);
@@ -212,15 +211,15 @@ TEST_F(Draw2DTest, LineDrawnAfterAPictureIsUntextured) {
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
 }
 
-TEST_F(Draw2DTest, ClsUsesTheClearColourAndKeepsDepth) {
+TEST_F(Draw2DTest, ClsClearsToBlackAndKeepsDepth) {
     glClearDepth(0.25);
-    glClear(GL_DEPTH_BUFFER_BIT);
+    glClearColor(10 / 255.0f, 20 / 255.0f, 30 / 255.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glClearDepth(1.0);
-    SetClsColor(10, 20, 30);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     Cls();
-    SetClsColor(0, 0, 0);
-    EXPECT_EQ(ReadPixel(0, 0), (Rgb{10, 20, 30}));
-    EXPECT_EQ(ReadPixel(799, 599), (Rgb{10, 20, 30}));
+    EXPECT_EQ(ReadPixel(0, 0), kBlack);
+    EXPECT_EQ(ReadPixel(799, 599), kBlack);
     float depth = 0;
     glReadPixels(400, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
     EXPECT_NEAR(depth, 0.25f, 1e-3f);

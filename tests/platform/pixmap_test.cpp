@@ -154,17 +154,6 @@ TEST_F(LoadImageFlags, OwnAlphaChannelIsNotMasked) {
     EXPECT_EQ(Rgba(*image->pixmap, 0, 0), (std::vector<int>{0, 0, 0, 200}));
 }
 
-TEST_F(LoadImageFlags, MaskColourIsTheGlobalSetting) {
-    uint8_t red[3] = {255, 0, 0};
-    SetMaskColor(255, 0, 0);
-    TImage* image = LoadImage(Write(3, red).c_str(), MASKEDIMAGE);
-    SetMaskColor(0, 0, 0);
-    ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->mask_r, 255);
-    EXPECT_EQ(Rgba(*image->pixmap, 0, 0)[3], 0);
-    EXPECT_EQ(Rgba(*image->pixmap, 3, 1)[3], 255);
-}
-
 TEST_F(LoadImageFlags, AutoMidHandleCentresNewImagesOnly) {
     uint8_t grey[3] = {50, 50, 50};
     std::string path = Write(3, grey);

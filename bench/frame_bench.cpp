@@ -10,6 +10,7 @@
 #include "demo/demo.h"
 #include "fx/fx.h"
 #include "platform/audio/audio.h"
+#include "platform/clock.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 #include "scene/scene.h"

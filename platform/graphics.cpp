@@ -35,8 +35,6 @@ struct PlatformState {
     int swap_interval = -2; // last one set on the current context; -2: none yet
     bool key_down[kKeyCount] = {};
     int key_hits[kKeyCount] = {};
-    MilliSecsSource clock = nullptr;
-    void* clock_user = nullptr;
     FlipHook flip_hook = nullptr;
     void* flip_user = nullptr;
     ExitHook exit_hook = nullptr;
@@ -265,24 +263,12 @@ int KeyDown(int key) {
     return key >= 0 && key < kKeyCount && g.key_down[key] ? 1 : 0;
 }
 
-int32_t MilliSecs() {
-    if (g.clock) return g.clock(g.clock_user);
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    int64_t ms = int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-    return int32_t(uint32_t(uint64_t(ms)));
-}
-
 int GraphicsWidth() { return g.display ? g.display->width : 0; }
 int GraphicsHeight() { return g.display ? g.display->height : 0; }
 int GraphicsDepth() { return g.display ? g.display->depth : 0; }
 int GraphicsHertz() { return g.display ? g.display->hertz : 0; }
 int GraphicsFlags() { return g.display ? g.display->flags : 0; }
 
-void SetMilliSecsSource(MilliSecsSource source, void* user) {
-    g.clock = source;
-    g.clock_user = user;
-}
 void InjectKeyDown(int key) { key_event(key, true); }
 void InjectKeyUp(int key) { key_event(key, false); }
 void SetFlipHook(FlipHook hook, void* user) {

@@ -29,7 +29,6 @@ void Flip(int sync = -1);                                     // -1: vblank wait
 int KeyHit(int key);                                          // presses since the last call
 int KeyDown(int key);                                         // 1 while held
 void PollSystem();                                            // pump the event queue
-int32_t MilliSecs();                                          // monotonic, since boot
 
 int GraphicsWidth();
 int GraphicsHeight();
@@ -41,10 +40,6 @@ int GraphicsFlags();
 [[noreturn]] void RuntimeError(const char* message);
 
 // --- Test seams ---------------------------------------------------------
-// Replaces the clock behind MilliSecs (null restores the system clock).
-// The audio thread reads MilliSecs too, so the source must be thread safe.
-using MilliSecsSource = int32_t (*)(void* user);
-void SetMilliSecsSource(MilliSecsSource source, void* user);
 // Feeds key events as if they came from the keyboard.
 void InjectKeyDown(int key);
 void InjectKeyUp(int key);

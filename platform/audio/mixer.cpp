@@ -7,30 +7,24 @@
 #include <cstring>
 #include <new>
 
-TMixerSample* CreateMixerSample(const TAudioSample& sample, int loop) {
-    if (sample.length < 0 || (sample.channels != 1 && sample.channels != 2) || sample.rate <= 0)
+TMixerSample* CreateMixerSample(TAudioSample* sample, int loop) {
+    if (!sample || !sample->samples || sample->length < 0 ||
+        (sample->channels != 1 && sample->channels != 2) || sample->rate <= 0)
         return nullptr;
-    if (sample.length > 0 && !sample.samples) return nullptr;
-    size_t count = (size_t(sample.length) + 1) * size_t(sample.channels);
     auto* mixer_sample = new (std::nothrow) TMixerSample;
-    int16_t* frames = new (std::nothrow) int16_t[count]();
-    if (!mixer_sample || !frames) {
-        delete mixer_sample;
-        delete[] frames;
-        return nullptr;
+    if (!mixer_sample) return nullptr;
+    int16_t* frames = sample->samples;
+    const size_t body = size_t(sample->length) * size_t(sample->channels);
+    if (sample->length > 0) {
+        const int16_t* extra = loop ? frames : frames + body - sample->channels;
+        std::memcpy(frames + body, extra, size_t(sample->channels) * sizeof(int16_t));
     }
-    size_t body = size_t(sample.length) * size_t(sample.channels);
-    if (body) std::memcpy(frames, sample.samples, body * sizeof(int16_t));
-    // The extra frame gives interpolation at the last frame a defined neighbour.
-    if (sample.length > 0) {
-        const int16_t* extra = loop ? frames : frames + body - sample.channels;
-        std::memcpy(frames + body, extra, size_t(sample.channels) * sizeof(int16_t));
-    }
-    mixer_sample->length = sample.length;
-    mixer_sample->rate = sample.rate;
-    mixer_sample->channels = sample.channels;
+    mixer_sample->length = sample->length;
+    mixer_sample->rate = sample->rate;
+    mixer_sample->channels = sample->channels;
     mixer_sample->loop = loop ? 1 : 0;
     mixer_sample->frames = frames;
+    mixer_sample->decoded = sample;
     return mixer_sample;
 }
 
@@ -40,7 +34,7 @@ void RetainMixerSample(TMixerSample* sample) {
 
 void ReleaseMixerSample(TMixerSample* sample) {
     if (!sample || sample->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    delete[] sample->frames;
+    delete sample->decoded;
     delete sample;
 }
 
@@ -189,7 +183,6 @@ void RemoveVoice(Mixer& m, int index) {
 bool MixVoice(Mixer& m, int slot, int frames) {
     Voice& v = m.voice[slot];
     SlotControl& c = m.control[slot];
-    if (c.stop_serial.load(std::memory_order_relaxed) == v.serial) return false;
     if (c.paused.load(std::memory_order_relaxed)) return true;
     uint32_t volume_word = c.volume.load(std::memory_order_relaxed);
     int32_t target_volume = int16_t(volume_word & 0xffff);

@@ -1,3 +1,4 @@
+#include "platform/clock.h"
 #include "platform/graphics.h"
 #include "tests/support/gl_fixture.h"
 

@@ -41,7 +41,7 @@ TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
 // Makes a sound of decoded frames (taking ownership, spare frame included);
 // null if unusable.
 TSound* CreateSound(TAudioSample* sample, int flags = 0);
-TChannel PlaySound(TSound* sound); // new auto-release channel
+TChannel PlaySound(TSound* sound); // new channel, released when it stops
 TChannel PlaySound(TSound* sound, TChannel channel);
 TChannel CueSound(TSound* sound); // new channel, paused
 TChannel CueSound(TSound* sound, TChannel channel);

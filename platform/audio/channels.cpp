@@ -44,14 +44,13 @@ Mixer* Lookup(TChannel channel, int* slot) {
     return *slot ? m : nullptr;
 }
 
-int Allocate(Mixer& m, bool auto_release) {
+int Allocate(Mixer& m) {
     TakeBackFinished(m);
     if (m.free_count == 0) return 0;
     int slot = m.free_slots[--m.free_count];
     SlotOwner& owner = m.owner[slot];
     ++owner.generation;
     owner.in_use = true;
-    owner.auto_release = auto_release;
     // The audio thread no longer reads this slot, so its words can be reset.
     SlotControl& c = m.control[slot];
     c.volume.store(uint16_t(kUnitVolume), std::memory_order_relaxed);
@@ -73,7 +72,7 @@ TChannel Start(TSound* sound, TChannel channel, bool given, bool paused) {
     if (given) {
         if (!Lookup(channel, &slot)) return channel;
     } else {
-        slot = Allocate(*m, true);
+        slot = Allocate(*m);
         if (slot == 0) return TChannel{}; // every handle is in use
     }
     SlotOwner& owner = m->owner[slot];
@@ -84,7 +83,6 @@ TChannel Start(TSound* sound, TChannel channel, bool given, bool paused) {
     start.serial = owner.serial + 1;
     start.sample = sound->mixer_sample;
     start.request_ms = MilliSecs();
-    start.auto_release = owner.auto_release;
     if (!m->started.Push(start)) {
         c.paused.store(was_paused, std::memory_order_relaxed);
         if (!given) Free(*m, slot);
@@ -189,8 +187,6 @@ int ChannelPlaying(TChannel channel) {
     int slot;
     Mixer* m = Lookup(channel, &slot);
     if (!m) return 0;
-    const SlotControl& c = m->control[slot];
-    uint32_t serial = m->owner[slot].serial;
-    bool over = c.done_serial.load(std::memory_order_acquire) == serial;
-    return serial != 0 && !over && !c.paused.load(std::memory_order_relaxed) ? 1 : 0;
+    // A channel that has stopped is already released: its handle is stale.
+    return m->control[slot].paused.load(std::memory_order_relaxed) ? 0 : 1;
 }

@@ -1,6 +1,6 @@
 // The audio thread's half of the mixer: takes new channels from the ring,
 // mixes every active voice into the accumulation block, returns finished
-// auto-release slots, and converts the block to clipped S16.
+// slots, and converts the block to clipped S16.
 #include "platform/audio/mixer.h"
 
 #include <algorithm>
@@ -147,9 +147,7 @@ void TakeStart(Mixer& m, const MixerStart& start, int32_t now_ms) {
     SlotControl& c = m.control[slot];
     v.sample = start.sample;
     v.position = 0;
-    v.serial = start.serial;
     v.handle = start.handle;
-    v.auto_release = start.auto_release;
     v.state = start.sample->loop ? kLooping : kPlayingOnce;
     v.volume = int16_t(c.volume.load(std::memory_order_relaxed) & 0xffff);
     v.step = StepFor(start.sample->rate, c.rate.load(std::memory_order_relaxed));
@@ -169,14 +167,11 @@ void RemoveVoice(Mixer& m, int index) {
     v.state = kStopped;
     v.active = false;
     m.active[index] = m.active[--m.active_count];
-    if (v.auto_release) {
-        // The handle goes stale when the main thread takes the slot back.
-        v.retired_handle = v.handle;
-        v.sample = nullptr;
-        m.finished.Push(uint16_t(slot)); // cannot fail: a slot is out at most once
-    } else {
-        m.control[slot].done_serial.store(v.serial, std::memory_order_release);
-    }
+    // Every channel is released when it stops; its handle goes stale when
+    // the main thread takes the slot back.
+    v.retired_handle = v.handle;
+    v.sample = nullptr;
+    m.finished.Push(uint16_t(slot)); // cannot fail: a slot is out at most once
 }
 
 // Mixes one voice; returns false once it has stopped.

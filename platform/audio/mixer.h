@@ -72,7 +72,6 @@ struct MixerStart {
     uint32_t serial = 0; // per-slot request count
     const TMixerSample* sample = nullptr;
     int32_t request_ms = 0;
-    bool auto_release = false;
 };
 
 // Single words the main thread writes and the audio thread reads per block.
@@ -83,7 +82,6 @@ struct SlotControl {
     std::atomic<bool> paused{false};
     // Written by the audio thread.
     std::atomic<uint32_t> taken_serial{0};
-    std::atomic<uint32_t> done_serial{0};
 };
 
 enum VoiceState : uint8_t { kStopped, kPlayingOnce, kLooping };
@@ -96,10 +94,8 @@ struct Voice {
     int32_t volume = 0;    // current, 4096 = 1.0
     int64_t delay = 0;     // output frames before the first sample
     uint32_t handle = 0;
-    uint32_t serial = 0;
     uint32_t retired_handle = 0; // handle under which the slot went back
     VoiceState state = kStopped;
-    bool auto_release = false;
     bool active = false;
 };
 
@@ -109,7 +105,6 @@ struct SlotOwner {
     uint32_t serial = 0;
     TMixerSample* sample = nullptr; // reference held for the latest request
     bool in_use = false;
-    bool auto_release = false;
 };
 
 struct DeferredRelease {
@@ -121,7 +116,7 @@ struct DeferredRelease {
 struct Mixer {
     SlotControl control[kSlotCount];
     SpscRing<MixerStart> started; // main -> audio
-    SpscRing<uint16_t> finished;  // audio -> main: auto-release slots
+    SpscRing<uint16_t> finished;  // audio -> main: stopped slots
 
     // Audio thread.
     Voice voice[kSlotCount];

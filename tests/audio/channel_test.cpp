@@ -108,7 +108,6 @@ TEST(MixerRing, StartArrivingAfterReleaseIsIgnored) {
     start.serial = 1;
     start.sample = sample;
     start.request_ms = 0;
-    start.auto_release = true;
     ASSERT_TRUE(m->started.Push(start));
     std::vector<int16_t> out(2 * 256);
     MixBlock(*m, out.data(), 256, 20);

@@ -32,19 +32,19 @@ struct Draw2DState {
 Draw2DState drawing;
 
 // Pictures live until exit; holding them here keeps them reachable.
-std::vector<TImage*>& loaded_images() {
+std::vector<TImage*>& LoadedImages() {
     static auto* images = new std::vector<TImage*>;
     return *images;
 }
 
-void bind_texture(GLuint name) {
+void BindTexture(GLuint name) {
     if (drawing.texture_known && drawing.bound_texture == name) return;
     glBindTexture(GL_TEXTURE_2D, name);
     drawing.bound_texture = name;
     drawing.texture_known = true;
 }
 
-void set_texturing(bool on) {
+void SetTexturing(bool on) {
     if (drawing.texturing_known && drawing.texturing == on) return;
     if (on)
         glEnable(GL_TEXTURE_2D);
@@ -54,7 +54,7 @@ void set_texturing(bool on) {
     drawing.texturing_known = true;
 }
 
-void apply_blend(int mode) {
+void ApplyBlend(int mode) {
     ++drawing.blend_changes;
     switch (mode) {
     case 1:
@@ -78,7 +78,7 @@ void apply_blend(int mode) {
     }
 }
 
-void update_matrix() {
+void UpdateMatrix() {
     double rad = double(drawing.rotation) * 0.017453292519943295;
     float c = float(std::cos(rad)), sn = float(std::sin(rad));
     drawing.ix = c * drawing.scale_x;
@@ -88,7 +88,7 @@ void update_matrix() {
 }
 
 // Smallest power of two not below n.
-int pow2_at_least(int n) {
+int Pow2AtLeast(int n) {
     int t = 1;
     while (t < n)
         t *= 2;
@@ -96,8 +96,8 @@ int pow2_at_least(int n) {
 }
 
 // Texture size the GL accepts, halving from the power-of-two fit.
-void texture_size(int width, int height, int* tw, int* th) {
-    int w = pow2_at_least(width), h = pow2_at_least(height);
+void TextureSize(int width, int height, int* tw, int* th) {
+    int w = Pow2AtLeast(width), h = Pow2AtLeast(height);
     for (;;) {
         glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         GLint got = 0;
@@ -111,7 +111,7 @@ void texture_size(int width, int height, int* tw, int* th) {
     *th = h;
 }
 
-void upload_level(int level, const TPixmap* pm) {
+void UploadLevel(int level, const TPixmap* pm) {
     glPixelStorei(GL_UNPACK_ROW_LENGTH, pm->pitch / 4);
     glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, pm->width, pm->height, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, pm->pixels);
@@ -120,7 +120,7 @@ void upload_level(int level, const TPixmap* pm) {
 
 // RGBA map of exactly the texture's size: resized down where the picture is
 // larger, padded with its repeated edge where smaller. Sets the used extent.
-TPixmap* texture_pixels(const TPixmap* src, int tw, int th, int* used_w, int* used_h) {
+TPixmap* TexturePixels(const TPixmap* src, int tw, int th, int* used_w, int* used_h) {
     TPixmap* cur = PixmapToRGBA(src);
     if (!cur) return nullptr;
     int w = std::min(cur->width, tw), h = std::min(cur->height, th);
@@ -140,29 +140,29 @@ TPixmap* texture_pixels(const TPixmap* src, int tw, int th, int* used_w, int* us
     return cur;
 }
 
-void make_texture(TImage* image) {
+void MakeTexture(TImage* image) {
     int tw = 0, th = 0, used_w = 0, used_h = 0;
-    texture_size(image->pixmap->width, image->pixmap->height, &tw, &th);
-    TPixmap* pixels = texture_pixels(image->pixmap, tw, th, &used_w, &used_h);
+    TextureSize(image->pixmap->width, image->pixmap->height, &tw, &th);
+    TPixmap* pixels = TexturePixels(image->pixmap, tw, th, &used_w, &used_h);
     if (!pixels) return;
     bool filtered = image->flags & FILTEREDIMAGE, mipmapped = image->flags & MIPMAPPEDIMAGE;
     GLuint name = 0;
     glGenTextures(1, &name);
-    bind_texture(name);
+    BindTexture(name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filtered ? GL_LINEAR : GL_NEAREST);
     GLint min_filter = filtered ? (mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR)
                                 : (mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
-    upload_level(0, pixels);
+    UploadLevel(0, pixels);
     for (int level = 1; mipmapped && (pixels->width > 1 || pixels->height > 1); ++level) {
         TPixmap* half =
             ResizePixmap(pixels, std::max(1, pixels->width / 2), std::max(1, pixels->height / 2));
         delete pixels;
         pixels = half;
         if (!pixels) break;
-        upload_level(level, pixels);
+        UploadLevel(level, pixels);
     }
     delete pixels;
     image->texture = name;
@@ -190,7 +190,7 @@ TImage* LoadImage(const char* path, int flags) {
     image->flags = flags;
     image->pixmap = pm;
     if (drawing.auto_mid_handle) MidHandleImage(image);
-    loaded_images().push_back(image);
+    LoadedImages().push_back(image);
     return image;
 }
 
@@ -206,10 +206,10 @@ void AutoMidHandle(int enable) {
 
 void DrawImage(TImage* image, float x, float y, int) {
     if (!image || !image->pixmap) return;
-    if (!image->texture) make_texture(image);
+    if (!image->texture) MakeTexture(image);
     if (!image->texture) return;
-    bind_texture(image->texture);
-    set_texturing(true);
+    BindTexture(image->texture);
+    SetTexturing(true);
     float x0 = -image->handle_x, y0 = -image->handle_y;
     float x1 = x0 + image->width, y1 = y0 + image->height;
     float tx = x, ty = y;
@@ -233,7 +233,7 @@ void SetBlend(int mode) {
     if (drawing.blend_known && drawing.blend == mode) return;
     drawing.blend = mode;
     drawing.blend_known = true;
-    apply_blend(mode);
+    ApplyBlend(mode);
 }
 
 void SetAlpha(float alpha) {
@@ -252,13 +252,13 @@ void SetColor(int r, int g, int b) {
 
 void SetRotation(float degrees) {
     drawing.rotation = degrees;
-    update_matrix();
+    UpdateMatrix();
 }
 
 void SetScale(float sx, float sy) {
     drawing.scale_x = sx;
     drawing.scale_y = sy;
-    update_matrix();
+    UpdateMatrix();
 }
 
 void SetLineWidth(float width) {
@@ -267,7 +267,7 @@ void SetLineWidth(float width) {
 }
 
 void DrawLine(float x, float y, float x2, float y2, int drawLastPixel) {
-    set_texturing(false);
+    SetTexturing(false);
     // The end is turned about the start point.
     float px1 = x2 - x, py1 = y2 - y;
     // The half-pixel offset puts whole coordinates on pixel centres.
@@ -296,9 +296,9 @@ void ResetDraw2D(int width, int height) {
     drawing.texturing_known = false;
     // A new display has a new context: the old texture names are gone with
     // it, so pictures make their textures again when next drawn.
-    for (TImage* image : loaded_images())
+    for (TImage* image : LoadedImages())
         image->texture = 0;
-    set_texturing(false);
+    SetTexturing(false);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, width, height, 0, -1, 1);

@@ -10,12 +10,10 @@
 
 #include <GL/gl.h>
 
-// Section ends in seconds, tested against the previous frame's t/1000.
+// Section ends in seconds, tested against the previous frame's t/1000; a
+// fractional end is its float value widened, like a window bound.
 const double kSection1End = double(15.9f);
 const double kSection2End = double(32.045f);
-
-namespace {
-
 const double kSection3End = double(47.974f);
 const double kSection4End = double(64.03f);
 const double kSection5End = 80;
@@ -26,6 +24,8 @@ const double kSection8End = 135;
 // double leaves the level just above the step after 99 frames, so exactly
 // 100 frames are drawn and the last playback gets about 2.2e-8.
 const double kFadeStep = double(0.01f);
+
+namespace {
 
 void StartClockAndMusic(Demo& d) {
     // The mark comes first: the time PlaySound takes already counts.
@@ -56,6 +56,7 @@ bool StartFade(Demo& d) {
     return !KeyHit(27);
 }
 
+// Section 9's loop: the level drops one step before each frame.
 bool RunFade(Demo& d, SectionFrame frame) {
     while (d.fade >= kFadeStep) {
         d.fade -= kFadeStep;

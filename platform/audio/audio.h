@@ -34,8 +34,9 @@ struct TChannel {
     uint32_t handle = 0; // 0: no channel
 };
 
-// Decodes the whole file (with the spare frame); null, with one line on stderr, when it cannot be
-// opened, is not mono or stereo Ogg Vorbis, or fails to decode.
+// Decodes the whole file, spare frame included; null, with one line on
+// stderr, when it cannot be opened, is not mono or stereo Ogg Vorbis, or
+// fails to decode.
 TAudioSample* LoadAudioSample(const char* path);
 TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
 // Makes a sound of decoded frames (taking ownership, spare frame included);

@@ -30,7 +30,6 @@ struct TImage {
     int width = 0, height = 0;
     float handle_x = 0, handle_y = 0;
     int flags = 0;
-    uint8_t mask_r = 0, mask_g = 0, mask_b = 0;
     TPixmap* pixmap = nullptr;
     // Texture frame, made on first draw.
     uint32_t texture = 0;

@@ -10,6 +10,7 @@
 #include "demo/demo.h"
 #include "fx/fx.h"
 #include "platform/audio/audio.h"
+#include "platform/clock.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 #include "scene/scene.h"
@@ -213,7 +214,7 @@ Stats TimeFrames(int frames, void (*draw)()) {
 
 // Section 2's ring alone: 1800 lines of width 4, added.
 void DrawRingLines() {
-    SetBlend(4);
+    SetBlend(kLightBlend);
     SetAlpha(0.4f);
     SetLineWidth(4);
     for (int i = 0; i < 360; ++i)

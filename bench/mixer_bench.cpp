@@ -17,7 +17,7 @@ TSound* MakeLoop(int rate) {
     sample->length = rate * 10;
     sample->rate = rate;
     sample->channels = 2;
-    sample->samples = new int16_t[size_t(sample->length) * 2];
+    sample->samples = new int16_t[(size_t(sample->length) + 1) * 2]; // spare frame for the mixer
     uint32_t noise = 12345;
     for (int i = 0; i < sample->length * 2; ++i) {
         noise = noise * 1664525u + 1013904223u;

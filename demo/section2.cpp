@@ -4,8 +4,8 @@
 #include "demo/timeline.h"
 
 #include "fx/fx.h"
+#include "platform/clock.h"
 #include "platform/draw2d.h"
-#include "platform/graphics.h"
 
 namespace {
 
@@ -26,15 +26,14 @@ void DrawRing(double t, double s) {
 }
 
 void DrawSharp(TImage* image, double x, double y) {
-    SetBlend(3);
-    SetAlpha(1.0f);
-    SetRotation(0);
-    SetColor(255, 255, 255);
+    SetPlainDrawing(kAlphaBlend);
     DrawImage(image, float(x), float(y), 0);
 }
 
-bool Frame(Demo& d) {
-    SetBlend(4);
+} // namespace
+
+bool Section2Frame(Demo& d) {
+    SetBlend(kLightBlend);
     SetAlpha(0.4f);
     SetColor(30, 65, 30);
     SetLineWidth(4);
@@ -54,15 +53,7 @@ bool Frame(Demo& d) {
     fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5.0f);
     fx_separatergb(float(Sin(4 * a) / 30), 0);
     const double b = Sin(t / 10) * 20;
-    if (InWindow(t, double(20.02f), double(32.045f))) DrawSharp(d.images[5], -130, 200 + b);
-    if (InWindow(t, double(24.09f), double(32.045f))) DrawSharp(d.images[6], -400, 60);
-    Flip(-1);
-    Cls();
-    return !KeyHit(27);
-}
-
-} // namespace
-
-bool Section2(Demo& d) {
-    return RunSection(d, double(32.045f), Frame);
+    if (InWindow(t, double(20.02f), kSection2End)) DrawSharp(d.images[5], -130, 200 + b);
+    if (InWindow(t, double(24.09f), kSection2End)) DrawSharp(d.images[6], -400, 60);
+    return PresentAndClear();
 }

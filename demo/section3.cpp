@@ -3,7 +3,6 @@
 #include "demo/timeline.h"
 
 #include "platform/draw2d.h"
-#include "platform/graphics.h"
 
 #include <iterator>
 
@@ -13,23 +12,14 @@ namespace {
 const TimedPicture kCaptions[] = {
     {36, 38, 8}, {38, double(40.03f), 9}, {40, 42, 10}, {42, 44, 11}, {44, 46, 13}, {46, 48, 12}};
 
-bool Frame(Demo& d) {
+} // namespace
+
+bool Section3Frame(Demo& d) {
     ReadClock(d);
     const double t = d.t;
-    SetBlend(3);
-    SetAlpha(1.0f);
-    SetRotation(0);
-    SetColor(255, 255, 255);
+    SetPlainDrawing(kAlphaBlend);
     DrawImage(d.images[7], -400, -300, 0);
     DrawImage(d.images[1], float(-700 + t / 100), float(-70 - t / 1000), 0);
     DrawTimedPictures(d, kCaptions, int(std::size(kCaptions)), -400, -280);
-    Flip(-1);
-    Cls();
-    return !KeyHit(27);
-}
-
-} // namespace
-
-bool Section3(Demo& d) {
-    return RunSection(d, double(47.974f), Frame);
+    return PresentAndClear();
 }

@@ -37,7 +37,9 @@ void DrawSceneTwoCopies(Demo& d, double b) {
     }
 }
 
-bool Frame(Demo& d) {
+} // namespace
+
+bool Section4Frame(Demo& d) {
     ReadClock(d);
     const double t = d.t;
     glwipe(); // clears colour and depth: this section never calls Cls
@@ -55,10 +57,4 @@ bool Frame(Demo& d) {
     if (KeyHit(27)) return false;
     Flip(-1);
     return true;
-}
-
-} // namespace
-
-bool Section4(Demo& d) {
-    return RunSection(d, double(64.03f), Frame);
 }

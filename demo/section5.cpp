@@ -3,7 +3,6 @@
 #include "demo/timeline.h"
 
 #include "platform/draw2d.h"
-#include "platform/graphics.h"
 
 #include <iterator>
 
@@ -14,24 +13,15 @@ const TimedPicture kOverlays[] = {
     {66, 68, 15}, {68, double(70.03f), 16}, {70, 72, 17}, {72, 74, 22}, {74, 76, 19}, {76, 78, 18},
     {78, 80, 21}};
 
-bool Frame(Demo& d) {
+} // namespace
+
+bool Section5Frame(Demo& d) {
     ReadClock(d);
     const double t = d.t;
     const double s = t / 100;
-    SetBlend(3);
-    SetAlpha(1.0f);
-    SetRotation(0.0f);
-    SetColor(255, 255, 255);
+    SetPlainDrawing(kAlphaBlend);
     DrawImage(d.images[14], -400, -300, 0);
     DrawImage(d.images[1], float(600 - s), float(-40 - s / 10), 0);
     DrawTimedPictures(d, kOverlays, int(std::size(kOverlays)), -400, -280);
-    Flip(-1);
-    Cls();
-    return !KeyHit(27);
-}
-
-} // namespace
-
-bool Section5(Demo& d) {
-    return RunSection(d, 80.0, Frame);
+    return PresentAndClear();
 }

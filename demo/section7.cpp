@@ -8,33 +8,21 @@
 
 #include <GL/gl.h>
 
-namespace {
-
-bool Frame(Demo& d) {
+bool Section7Frame(Demo& d) {
     Cls();
     ReadClock(d);
     const double t = d.t;
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(float(20 * Sin(t / 10)), float(20 * Cos(t / 13)), 0.0f);
-    SetRotation(float(20 * Sin(t / 10)));
-    for (int i = 0; i < kNumberImages; ++i) {
-        // The large multiple of 5 keeps fmod's argument, and so the phase,
-        // positive for the whole demo.
-        const double u = std::fmod(1000000.0 - t / 2000 + (5 - i), 5.0);
-        const double s = double(0.003f) * std::exp(u * std::log(5.0));
-        SetScale(float(s), float(s));
-        DrawImage(d.numbers[i], 0.0f, 0.0f, 0);
-    }
+    ShakeNumbers(t);
+    // The large multiple of 5 keeps fmod's argument, and so the phase,
+    // positive for the whole demo.
+    double u[kNumberImages];
+    for (int i = 0; i < kNumberImages; ++i)
+        u[i] = std::fmod(1000000.0 - t / 2000 + (5 - i), 5.0);
+    DrawNumbers(d, u);
     fx_shine(0.05f, 0.05f, 0.05f, 0.03f, 3.0f);
     SetScale(1.0f, 1.0f);
     DrawImage(d.images[29], 0.0f, 0.0f, 0);
     Flip(-1);
     return !KeyHit(27);
-}
-
-} // namespace
-
-bool Section7(Demo& d) {
-    return RunSection(d, 112.0, Frame);
 }

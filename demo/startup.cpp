@@ -52,7 +52,7 @@ bool StartUp(Demo& d) {
 
     set_path("data/");
     fx_init(800, 600);
-    SetBlend(3);
+    SetBlend(kAlphaBlend);
     SetAlpha(1.0f);
 
     // Scene 1 is tested before scene 2 is tried, both before anything else.

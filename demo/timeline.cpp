@@ -1,16 +1,36 @@
-// The demo clock, the section runner and the common exit: the main program
-// reads top to bottom as start-up, start mark and music, nine sections, exit.
+// The main program: start-up, the start mark and the music, the nine
+// sections with their end times and the steps between them, the common exit.
 #include "demo/timeline.h"
 #include "demo/demo.h"
 
 #include "platform/audio/audio.h"
+#include "platform/clock.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 
-#include <vector>
+#include <GL/gl.h>
 
-void ReadClock(Demo& d) {
-    d.t = double(int32_t(uint32_t(MilliSecs()) - uint32_t(d.start_ms)));
+// Section ends in seconds, tested against the previous frame's t/1000; a
+// fractional end is its float value widened, like a window bound.
+const double kSection1End = double(15.9f);
+const double kSection2End = double(32.045f);
+const double kSection3End = double(47.974f);
+const double kSection4End = double(64.03f);
+const double kSection5End = 80;
+const double kSection6End = 96;
+const double kSection7End = 112;
+const double kSection8End = 135;
+// Section 9 counts frames by its fade level. The float 0.01 subtracted in
+// double leaves the level just above the step after 99 frames, so exactly
+// 100 frames are drawn and the last playback gets about 2.2e-8.
+const double kFadeStep = double(0.01f);
+
+namespace {
+
+void StartClockAndMusic(Demo& d) {
+    // The mark comes first: the time PlaySound takes already counts.
+    d.start_ms = MilliSecs();
+    PlaySound(d.soundtrack);
 }
 
 bool RunSection(Demo& d, double end_s, SectionFrame frame) {
@@ -22,26 +42,44 @@ bool RunSection(Demo& d, double end_s, SectionFrame frame) {
     return true;
 }
 
-void DrawTimedPictures(const Demo& d, const TimedPicture* list, int count, float x, float y) {
-    for (int i = 0; i < count; ++i)
-        if (InWindow(d.t, list[i].from_s, list[i].to_s)) DrawImage(d.images[list[i].slot], x, y, 0);
+// Once after section 7, even when section 8 draws no frame: the shake of
+// sections 6 and 7 (in the matrix mode section 7 left) and their last scale.
+void RemoveShake() {
+    glLoadIdentity();
+    SetScale(1.0f, 1.0f);
 }
 
-namespace {
+// Once after section 8: the fade starts from full level, and Escape is
+// tested before the first frame.
+bool StartFade(Demo& d) {
+    d.fade = 1.0;
+    return !KeyHit(27);
+}
 
-void StartClockAndMusic(Demo& d) {
-    // The mark comes first: the time PlaySound takes already counts.
-    d.start_ms = MilliSecs();
-    PlaySound(d.soundtrack);
+// Section 9's loop: the level drops one step before each frame.
+bool RunFade(Demo& d, SectionFrame frame) {
+    while (d.fade >= kFadeStep) {
+        d.fade -= kFadeStep;
+        if (!frame(d)) return false;
+    }
+    return true;
 }
 
 bool RunTimeline(Demo& d) {
-    return Section1(d) && Section2(d) && Section3(d) && Section4(d) && Section5(d) && Section6(d) &&
-           Section7(d) && Section8(d) && Section9(d);
+    if (!RunSection(d, kSection1End, Section1Frame)) return false;
+    if (!RunSection(d, kSection2End, Section2Frame)) return false;
+    if (!RunSection(d, kSection3End, Section3Frame)) return false;
+    if (!RunSection(d, kSection4End, Section4Frame)) return false;
+    if (!RunSection(d, kSection5End, Section5Frame)) return false;
+    if (!RunSection(d, kSection6End, Section6Frame)) return false;
+    if (!RunSection(d, kSection7End, Section7Frame)) return false;
+    RemoveShake();
+    if (!RunSection(d, kSection8End, Section8Frame)) return false;
+    return StartFade(d) && RunFade(d, Section9Frame);
 }
 
 // Reached at the end, on Escape and when start-up fails. Resources stay
-// loaded: the process ends right after.
+// loaded, reachable through the modules that loaded them.
 void CommonExit() {
     EndGraphics();
 }
@@ -49,13 +87,7 @@ void CommonExit() {
 } // namespace
 
 void DemoMain() {
-    // Kept to the end of the process like the resources it holds, and
-    // reachable, so that a leak check at exit tells them from lost memory
-    // (tests run the timeline several times in one process). The list is
-    // never destroyed: static destructors run before that check.
-    static std::vector<Demo*>& runs = *new std::vector<Demo*>;
-    runs.push_back(new Demo);
-    Demo& demo = *runs.back();
+    Demo demo;
     if (StartUp(demo)) {
         StartClockAndMusic(demo);
         RunTimeline(demo);

@@ -31,24 +31,33 @@ struct Demo {
 // Opens the display and loads everything; false leads to the common exit.
 bool StartUp(Demo& d);
 
+// Section ends that the sections' own windows close on as well, in seconds;
+// defined with the others in timeline.cpp.
+extern const double kSection1End;
+extern const double kSection2End;
+
+// One frame of each section; false when Escape was pressed.
+using SectionFrame = bool (*)(Demo& d);
+bool Section1Frame(Demo& d);
+bool Section2Frame(Demo& d);
+bool Section3Frame(Demo& d);
+bool Section4Frame(Demo& d);
+bool Section5Frame(Demo& d);
+bool Section6Frame(Demo& d);
+bool Section7Frame(Demo& d);
+bool Section8Frame(Demo& d);
+bool Section9Frame(Demo& d); // plays at the fade level the runner has lowered
+
 // t = MilliSecs() - start mark, once per frame. The difference is taken in
 // 32 bits so that a wrap of the millisecond counter does not break it.
 void ReadClock(Demo& d);
 
-// Draws frames while the previous frame's t/1000 is below end_s; a frame
-// returns false when Escape was pressed. False: go to the common exit.
-using SectionFrame = bool (*)(Demo& d);
-bool RunSection(Demo& d, double end_s, SectionFrame frame);
+// The usual end of a frame: present, clear for the next, test Escape.
+// False when Escape was pressed.
+bool PresentAndClear();
 
-bool Section1(Demo& d);
-bool Section2(Demo& d);
-bool Section3(Demo& d);
-bool Section4(Demo& d);
-bool Section5(Demo& d);
-bool Section6(Demo& d);
-bool Section7(Demo& d);
-bool Section8(Demo& d); // with the one-time steps after section 7
-bool Section9(Demo& d); // with the one-time steps after section 8
+// Blend mode, alpha 1, no rotation, white: the state of a plain picture.
+void SetPlainDrawing(int blend);
 
 // Angles in degrees.
 inline double Sin(double degrees) {
@@ -65,6 +74,11 @@ inline double Cos(double degrees) {
 inline bool InWindow(double t, double a, double b) {
     return a < t / 1000 && t / 1000 < b;
 }
+
+// Sections 6 and 7: the shake and rock of t, on the current matrix, then
+// number image i at scale 0.003 * 5^phase[i], for each of the five.
+void ShakeNumbers(double t);
+void DrawNumbers(const Demo& d, const double* phase);
 
 // A picture shown at one place while its window (from_s, to_s) admits t;
 // sections 3 and 5 lay their captions and overlays this way.

@@ -52,7 +52,7 @@ void fx_init(int width, int height) {
     glPopAttrib();
 }
 
-void fx_frame_open(bool blend) {
+void fx_frame_open(bool blend, FxCapture capture, const FxFrustum* frustum) {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glEnable(GL_TEXTURE_2D);
     if (blend)
@@ -65,14 +65,16 @@ void fx_frame_open(bool blend) {
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
-}
-
-void fx_capture_screen() {
+    if (frustum)
+        glFrustum(frustum->left, frustum->right, frustum->bottom, frustum->top, frustum->near_z,
+                  frustum->far_z);
     glBindTexture(GL_TEXTURE_2D, fx_tex);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, GLsizei(fx_x), GLsizei(fx_y));
-}
-
-void fx_frame_modelview() {
+    if (capture == FX_CAPTURE_SCREEN) {
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, GLsizei(fx_x), GLsizei(fx_y));
+    } else if (capture == FX_CAPTURE_UPPER_LEFT) {
+        const GLint half_w = GLint(fx_x / 2), half_h = GLint(fx_y / 2);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, half_h, half_w, half_h);
+    }
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();

@@ -1,17 +1,27 @@
 // Shared pieces of every effect: the open/close bracket that saves all GL
-// state, the screen capture into fx_tex and textured axis-aligned quads.
+// state and makes the capture, and textured axis-aligned quads.
 // Internal to the effects module; all calls need the GL context's thread.
 #pragma once
 
-// Pushes all attributes, enables texturing, sets blending on or off, turns
-// depth testing off and pushes an identity projection.
-void fx_frame_open(bool blend);
-// Binds fx_tex and copies the whole screen into its lower-left corner.
-void fx_capture_screen();
-// Pushes an identity model-view (the projection is already pushed).
-void fx_frame_modelview();
-// Pops the model-view, then the projection, then all attributes; the pop
-// of the transform group brings back the caller's matrix mode.
+// What an effect copies into fx_tex as it opens.
+enum FxCapture {
+    FX_CAPTURE_SCREEN,     // the whole screen into the lower-left corner
+    FX_CAPTURE_UPPER_LEFT, // the upper-left quarter into the lower-left corner
+    FX_CAPTURE_NONE,       // nothing: fx_tex keeps the last capture
+};
+
+// A perspective projection for an effect (glFrustum's bounds).
+struct FxFrustum {
+    float left, right, bottom, top, near_z, far_z;
+};
+
+// Opens an effect, always in this order: push all attributes, texturing on,
+// blending on or off, depth test off, push an identity projection (times
+// the frustum when given), bind fx_tex and capture, push an identity
+// model-view. fx_frame_close pops both matrices and the attributes again;
+// the pop of the transform group brings back the caller's matrix mode.
+void fx_frame_open(bool blend, FxCapture capture = FX_CAPTURE_SCREEN,
+                   const FxFrustum* frustum = nullptr);
 void fx_frame_close();
 
 // Upper-right texture coordinate of a capture (screen / texture size).

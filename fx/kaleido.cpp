@@ -4,12 +4,7 @@
 #include <GL/gl.h>
 
 void fx_kaleido(int blend, float bright) {
-    fx_frame_open(blend != 0);
-    // Only the upper-left quarter is captured, into the texture's corner.
-    glBindTexture(GL_TEXTURE_2D, fx_tex);
-    const GLint half_w = GLint(fx_x / 2), half_h = GLint(fx_y / 2);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, half_h, half_w, half_h);
-    fx_frame_modelview();
+    fx_frame_open(blend != 0, FX_CAPTURE_UPPER_LEFT);
     glBlendFunc(GL_ONE, GL_ONE);
     glColor3f(bright, bright, bright);
     // Exact halves of the extent, so the quarter's right edge lands on x = 0

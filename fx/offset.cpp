@@ -15,8 +15,6 @@ struct OffsetPass {
 // passes; otherwise each pass sets its own after its translation.
 void draw_offset_passes(const OffsetPass* passes, int count, bool one_colour) {
     fx_frame_open(true);
-    fx_capture_screen();
-    fx_frame_modelview();
     glClear(GL_COLOR_BUFFER_BIT);
     glBlendFunc(GL_ONE, GL_ONE);
     if (one_colour) glColor3f(passes[0].r, passes[0].g, passes[0].b);

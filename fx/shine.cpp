@@ -4,12 +4,10 @@
 #include <GL/gl.h>
 
 void fx_shine(float r, float g, float b, float zstep, float angle) {
-    fx_frame_open(true);
     // At distance 1 this frustum spans exactly the 4:3 quad below; the bounds
     // are single-precision values on purpose.
-    glFrustum(-0.01f, 0.01f, -0.0075f, 0.0075f, 0.01f, 1135);
-    fx_capture_screen();
-    fx_frame_modelview();
+    const FxFrustum frustum = {-0.01f, 0.01f, -0.0075f, 0.0075f, 0.01f, 1135};
+    fx_frame_open(true, FX_CAPTURE_SCREEN, &frustum);
     glBlendFunc(GL_ONE, GL_ONE);
     const float u = fx_extent_u(), v = fx_extent_v();
     for (int k = 1; k <= 15; ++k) {

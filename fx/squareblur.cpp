@@ -5,9 +5,7 @@
 
 void fx_squareblur(float size, int nearest, int overlay, float r, float g, float b) {
     fx_frame_open(false);
-    fx_capture_screen();
     glClear(GL_COLOR_BUFFER_BIT);
-    fx_frame_modelview();
     const float u = fx_extent_u(), v = fx_extent_v();
 
     // Shrink into the lower-left size x size pixels. No colour is set: the

@@ -5,8 +5,6 @@
 
 void fx_duplicate(int n) {
     fx_frame_open(false);
-    fx_capture_screen();
-    fx_frame_modelview();
     glColor3f(1, 1, 1);
     const float u = fx_extent_u(), v = fx_extent_v();
     const float count = float(n);
@@ -22,13 +20,8 @@ void fx_duplicate(int n) {
 }
 
 void fx_stack(int grab, int blend, float bright, float x) {
-    fx_frame_open(blend != 0);
     // Without grab the column shows whatever the last capture left in fx_tex.
-    if (grab == 1)
-        fx_capture_screen();
-    else
-        glBindTexture(GL_TEXTURE_2D, fx_tex);
-    fx_frame_modelview();
+    fx_frame_open(blend != 0, grab == 1 ? FX_CAPTURE_SCREEN : FX_CAPTURE_NONE);
     glBlendFunc(GL_ONE, GL_ONE);
     glColor3f(bright, bright, bright);
     glTranslatef(x, -0.975f, 0);

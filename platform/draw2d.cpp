@@ -14,14 +14,11 @@ namespace {
 
 struct Draw2DState {
     uint8_t color[4] = {255, 255, 255, 255}; // sent as one array by glColor4ubv
-    int cls_r = 0, cls_g = 0, cls_b = 0;
     int blend = 1;
     bool blend_known = false; // false: GL blend state unknown, apply on next SetBlend
     float line_width = 1;
     float rotation = 0, scale_x = 1, scale_y = 1;
     float ix = 1, iy = 0, jx = 0, jy = 1;
-    float origin_x = 0, origin_y = 0;
-    float handle_x = 0, handle_y = 0;
     GLuint bound_texture = 0;
     bool texture_known = false;
     bool texturing = false;
@@ -29,37 +26,36 @@ struct Draw2DState {
     int blend_changes = 0;
     // Global image settings.
     int default_flags = MASKEDIMAGE | FILTEREDIMAGE;
-    int mask_r = 0, mask_g = 0, mask_b = 0;
     bool auto_mid_handle = false;
 };
 
-Draw2DState s;
+Draw2DState drawing;
 
 // Pictures live until exit; holding them here keeps them reachable.
-std::vector<TImage*>& loaded_images() {
+std::vector<TImage*>& LoadedImages() {
     static auto* images = new std::vector<TImage*>;
     return *images;
 }
 
-void bind_texture(GLuint name) {
-    if (s.texture_known && s.bound_texture == name) return;
+void BindTexture(GLuint name) {
+    if (drawing.texture_known && drawing.bound_texture == name) return;
     glBindTexture(GL_TEXTURE_2D, name);
-    s.bound_texture = name;
-    s.texture_known = true;
+    drawing.bound_texture = name;
+    drawing.texture_known = true;
 }
 
-void set_texturing(bool on) {
-    if (s.texturing_known && s.texturing == on) return;
+void SetTexturing(bool on) {
+    if (drawing.texturing_known && drawing.texturing == on) return;
     if (on)
         glEnable(GL_TEXTURE_2D);
     else
         glDisable(GL_TEXTURE_2D);
-    s.texturing = on;
-    s.texturing_known = true;
+    drawing.texturing = on;
+    drawing.texturing_known = true;
 }
 
-void apply_blend(int mode) {
-    ++s.blend_changes;
+void ApplyBlend(int mode) {
+    ++drawing.blend_changes;
     switch (mode) {
     case 1:
         glDisable(GL_BLEND);
@@ -82,17 +78,17 @@ void apply_blend(int mode) {
     }
 }
 
-void update_matrix() {
-    double rad = double(s.rotation) * 0.017453292519943295;
+void UpdateMatrix() {
+    double rad = double(drawing.rotation) * 0.017453292519943295;
     float c = float(std::cos(rad)), sn = float(std::sin(rad));
-    s.ix = c * s.scale_x;
-    s.iy = -sn * s.scale_y;
-    s.jx = sn * s.scale_x;
-    s.jy = c * s.scale_y;
+    drawing.ix = c * drawing.scale_x;
+    drawing.iy = -sn * drawing.scale_y;
+    drawing.jx = sn * drawing.scale_x;
+    drawing.jy = c * drawing.scale_y;
 }
 
 // Smallest power of two not below n.
-int pow2_at_least(int n) {
+int Pow2AtLeast(int n) {
     int t = 1;
     while (t < n)
         t *= 2;
@@ -100,8 +96,8 @@ int pow2_at_least(int n) {
 }
 
 // Texture size the GL accepts, halving from the power-of-two fit.
-void texture_size(int width, int height, int* tw, int* th) {
-    int w = pow2_at_least(width), h = pow2_at_least(height);
+void TextureSize(int width, int height, int* tw, int* th) {
+    int w = Pow2AtLeast(width), h = Pow2AtLeast(height);
     for (;;) {
         glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         GLint got = 0;
@@ -115,7 +111,7 @@ void texture_size(int width, int height, int* tw, int* th) {
     *th = h;
 }
 
-void upload_level(int level, const TPixmap* pm) {
+void UploadLevel(int level, const TPixmap* pm) {
     glPixelStorei(GL_UNPACK_ROW_LENGTH, pm->pitch / 4);
     glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, pm->width, pm->height, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, pm->pixels);
@@ -124,7 +120,7 @@ void upload_level(int level, const TPixmap* pm) {
 
 // RGBA map of exactly the texture's size: resized down where the picture is
 // larger, padded with its repeated edge where smaller. Sets the used extent.
-TPixmap* texture_pixels(const TPixmap* src, int tw, int th, int* used_w, int* used_h) {
+TPixmap* TexturePixels(const TPixmap* src, int tw, int th, int* used_w, int* used_h) {
     TPixmap* cur = PixmapToRGBA(src);
     if (!cur) return nullptr;
     int w = std::min(cur->width, tw), h = std::min(cur->height, th);
@@ -144,29 +140,29 @@ TPixmap* texture_pixels(const TPixmap* src, int tw, int th, int* used_w, int* us
     return cur;
 }
 
-void make_texture(TImage* image) {
+void MakeTexture(TImage* image) {
     int tw = 0, th = 0, used_w = 0, used_h = 0;
-    texture_size(image->pixmap->width, image->pixmap->height, &tw, &th);
-    TPixmap* pixels = texture_pixels(image->pixmap, tw, th, &used_w, &used_h);
+    TextureSize(image->pixmap->width, image->pixmap->height, &tw, &th);
+    TPixmap* pixels = TexturePixels(image->pixmap, tw, th, &used_w, &used_h);
     if (!pixels) return;
     bool filtered = image->flags & FILTEREDIMAGE, mipmapped = image->flags & MIPMAPPEDIMAGE;
     GLuint name = 0;
     glGenTextures(1, &name);
-    bind_texture(name);
+    BindTexture(name);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filtered ? GL_LINEAR : GL_NEAREST);
     GLint min_filter = filtered ? (mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR)
                                 : (mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
-    upload_level(0, pixels);
+    UploadLevel(0, pixels);
     for (int level = 1; mipmapped && (pixels->width > 1 || pixels->height > 1); ++level) {
         TPixmap* half =
             ResizePixmap(pixels, std::max(1, pixels->width / 2), std::max(1, pixels->height / 2));
         delete pixels;
         pixels = half;
         if (!pixels) break;
-        upload_level(level, pixels);
+        UploadLevel(level, pixels);
     }
     delete pixels;
     image->texture = name;
@@ -179,11 +175,11 @@ void make_texture(TImage* image) {
 } // namespace
 
 TImage* LoadImage(const char* path, int flags) {
-    if (flags == -1) flags = s.default_flags;
+    if (flags == -1) flags = drawing.default_flags;
     TPixmap* pm = LoadPixmapPNG(path);
     if (!pm) return nullptr;
     if ((flags & MASKEDIMAGE) && pm->format != PF_RGBA8888) {
-        TPixmap* masked = MaskPixmap(pm, s.mask_r, s.mask_g, s.mask_b);
+        TPixmap* masked = MaskPixmap(pm, 0, 0, 0);
         delete pm;
         if (!masked) return nullptr;
         pm = masked;
@@ -192,47 +188,34 @@ TImage* LoadImage(const char* path, int flags) {
     image->width = pm->width;
     image->height = pm->height;
     image->flags = flags;
-    image->mask_r = uint8_t(s.mask_r);
-    image->mask_g = uint8_t(s.mask_g);
-    image->mask_b = uint8_t(s.mask_b);
     image->pixmap = pm;
-    if (s.auto_mid_handle) MidHandleImage(image);
-    loaded_images().push_back(image);
+    if (drawing.auto_mid_handle) MidHandleImage(image);
+    LoadedImages().push_back(image);
     return image;
 }
 
 void MidHandleImage(TImage* image) {
-    if (image) SetImageHandle(image, image->width * 0.5f, image->height * 0.5f);
+    if (!image) return;
+    image->handle_x = image->width * 0.5f;
+    image->handle_y = image->height * 0.5f;
 }
 
 void AutoMidHandle(int enable) {
-    s.auto_mid_handle = enable != 0;
-}
-
-void SetImageHandle(TImage* image, float x, float y) {
-    if (!image) return;
-    image->handle_x = x;
-    image->handle_y = y;
-}
-
-void SetMaskColor(int r, int g, int b) {
-    s.mask_r = std::clamp(r, 0, 255);
-    s.mask_g = std::clamp(g, 0, 255);
-    s.mask_b = std::clamp(b, 0, 255);
+    drawing.auto_mid_handle = enable != 0;
 }
 
 void DrawImage(TImage* image, float x, float y, int) {
     if (!image || !image->pixmap) return;
-    if (!image->texture) make_texture(image);
+    if (!image->texture) MakeTexture(image);
     if (!image->texture) return;
-    bind_texture(image->texture);
-    set_texturing(true);
+    BindTexture(image->texture);
+    SetTexturing(true);
     float x0 = -image->handle_x, y0 = -image->handle_y;
     float x1 = x0 + image->width, y1 = y0 + image->height;
-    float tx = x + s.origin_x, ty = y + s.origin_y;
+    float tx = x, ty = y;
     float u = image->umax, v = image->vmax;
     auto vertex = [tx, ty](float px, float py) {
-        glVertex2f(px * s.ix + py * s.iy + tx, px * s.jx + py * s.jy + ty);
+        glVertex2f(px * drawing.ix + py * drawing.iy + tx, px * drawing.jx + py * drawing.jy + ty);
     };
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);
@@ -247,70 +230,52 @@ void DrawImage(TImage* image, float x, float y, int) {
 }
 
 void SetBlend(int mode) {
-    if (s.blend_known && s.blend == mode) return;
-    s.blend = mode;
-    s.blend_known = true;
-    apply_blend(mode);
+    if (drawing.blend_known && drawing.blend == mode) return;
+    drawing.blend = mode;
+    drawing.blend_known = true;
+    ApplyBlend(mode);
 }
 
 void SetAlpha(float alpha) {
     // NaN compares false both ways; treat it as transparent.
     float a = alpha >= 1.0f ? 1.0f : alpha > 0.0f ? alpha : 0.0f;
-    s.color[3] = uint8_t(a * 255.0f);
-    glColor4ubv(s.color);
+    drawing.color[3] = uint8_t(a * 255.0f);
+    glColor4ubv(drawing.color);
 }
 
 void SetColor(int r, int g, int b) {
-    s.color[0] = uint8_t(std::clamp(r, 0, 255));
-    s.color[1] = uint8_t(std::clamp(g, 0, 255));
-    s.color[2] = uint8_t(std::clamp(b, 0, 255));
-    glColor4ubv(s.color);
-}
-
-void SetClsColor(int r, int g, int b) {
-    s.cls_r = std::clamp(r, 0, 255);
-    s.cls_g = std::clamp(g, 0, 255);
-    s.cls_b = std::clamp(b, 0, 255);
-    glClearColor(s.cls_r / 255.0f, s.cls_g / 255.0f, s.cls_b / 255.0f, 1.0f);
+    drawing.color[0] = uint8_t(std::clamp(r, 0, 255));
+    drawing.color[1] = uint8_t(std::clamp(g, 0, 255));
+    drawing.color[2] = uint8_t(std::clamp(b, 0, 255));
+    glColor4ubv(drawing.color);
 }
 
 void SetRotation(float degrees) {
-    s.rotation = degrees;
-    update_matrix();
+    drawing.rotation = degrees;
+    UpdateMatrix();
 }
 
 void SetScale(float sx, float sy) {
-    s.scale_x = sx;
-    s.scale_y = sy;
-    update_matrix();
+    drawing.scale_x = sx;
+    drawing.scale_y = sy;
+    UpdateMatrix();
 }
 
 void SetLineWidth(float width) {
-    s.line_width = width;
+    drawing.line_width = width;
     glLineWidth(width);
 }
 
-void SetOrigin(float x, float y) {
-    s.origin_x = x;
-    s.origin_y = y;
-}
-
-void SetHandle(float x, float y) {
-    s.handle_x = x;
-    s.handle_y = y;
-}
-
 void DrawLine(float x, float y, float x2, float y2, int drawLastPixel) {
-    set_texturing(false);
-    // Both ends are turned about the start point; the global handle shifts
-    // them before the turn, as an image's handle does.
-    float px0 = -s.handle_x, py0 = -s.handle_y;
-    float px1 = x2 - x - s.handle_x, py1 = y2 - y - s.handle_y;
+    SetTexturing(false);
+    // The end is turned about the start point.
+    float px1 = x2 - x, py1 = y2 - y;
     // The half-pixel offset puts whole coordinates on pixel centres.
-    float tx = x + s.origin_x + 0.5f, ty = y + s.origin_y + 0.5f;
-    float ex = px1 * s.ix + py1 * s.iy + tx, ey = px1 * s.jx + py1 * s.jy + ty;
+    float tx = x + 0.5f, ty = y + 0.5f;
+    float ex = px1 * drawing.ix + py1 * drawing.iy + tx,
+          ey = px1 * drawing.jx + py1 * drawing.jy + ty;
     glBegin(GL_LINES);
-    glVertex2f(px0 * s.ix + py0 * s.iy + tx, px0 * s.jx + py0 * s.jy + ty);
+    glVertex2f(tx, ty);
     glVertex2f(ex, ey);
     glEnd();
     if (drawLastPixel) {
@@ -326,14 +291,14 @@ void Cls() {
 }
 
 void ResetDraw2D(int width, int height) {
-    s.blend_known = false;
-    s.texture_known = false;
-    s.texturing_known = false;
+    drawing.blend_known = false;
+    drawing.texture_known = false;
+    drawing.texturing_known = false;
     // A new display has a new context: the old texture names are gone with
     // it, so pictures make their textures again when next drawn.
-    for (TImage* image : loaded_images())
+    for (TImage* image : LoadedImages())
         image->texture = 0;
-    set_texturing(false);
+    SetTexturing(false);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glOrtho(0, width, height, 0, -1, 1);
@@ -341,17 +306,15 @@ void ResetDraw2D(int width, int height) {
     glLoadIdentity();
     glViewport(0, 0, width, height);
     // Re-send the kept drawing state to the new context, in a fixed order.
-    SetBlend(s.blend);
-    glColor4ubv(s.color); // colour and alpha travel together
-    SetClsColor(s.cls_r, s.cls_g, s.cls_b);
-    SetLineWidth(s.line_width);
-    SetRotation(s.rotation);
-    SetScale(s.scale_x, s.scale_y);
+    SetBlend(drawing.blend);
+    glColor4ubv(drawing.color); // colour and alpha travel together
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    SetLineWidth(drawing.line_width);
+    SetRotation(drawing.rotation);
+    SetScale(drawing.scale_x, drawing.scale_y);
     glViewport(0, 0, width, height);
-    SetOrigin(s.origin_x, s.origin_y);
-    SetHandle(s.handle_x, s.handle_y);
 }
 
 int Draw2DBlendChanges() {
-    return s.blend_changes;
+    return drawing.blend_changes;
 }

@@ -1,6 +1,6 @@
 // The 2D drawing layer: PNG pictures as OpenGL textures, drawn as quads under
-// one global drawing state (blend mode, colour, alpha, rotation, scale,
-// handle), plus lines and clearing. Draws through the current projection and
+// one global drawing state (blend mode, colour, alpha, rotation, scale),
+// plus lines and clearing. Pictures are masked on black. Draws through the current projection and
 // model-view matrices of the display opened by Graphics; fixed-function GL.
 // Caches the blend mode, the bound texture and the texturing switch, so code
 // that changes GL state directly must save and restore it (glPushAttrib).
@@ -30,7 +30,6 @@ struct TImage {
     int width = 0, height = 0;
     float handle_x = 0, handle_y = 0;
     int flags = 0;
-    uint8_t mask_r = 0, mask_g = 0, mask_b = 0;
     TPixmap* pixmap = nullptr;
     // Texture frame, made on first draw.
     uint32_t texture = 0;
@@ -55,21 +54,19 @@ TPixmap* PadPixmap(const TPixmap* src, int width, int height);
 TImage* LoadImage(const char* path, int flags = -1); // -1: default flags (masked|filtered)
 void MidHandleImage(TImage* image);
 void AutoMidHandle(int enable);
-void SetImageHandle(TImage* image, float x, float y);
-void SetMaskColor(int r, int g, int b);
 void DrawImage(TImage* image, float x, float y, int frame = 0);
 
-void SetBlend(int mode);            // 1 mask, 2 solid, 3 alpha, 4 light, 5 shade
+// Blend modes: mask (alpha test, no blending), solid, alpha, light
+// (additive), shade (multiply); any other value draws like solid.
+enum { kMaskBlend = 1, kSolidBlend = 2, kAlphaBlend = 3, kLightBlend = 4, kShadeBlend = 5 };
+void SetBlend(int mode);
 void SetAlpha(float alpha);         // clamped to 0..1
 void SetColor(int r, int g, int b); // clamped to 0..255
-void SetClsColor(int r, int g, int b);
 void SetRotation(float degrees);
 void SetScale(float sx, float sy);
 void SetLineWidth(float width);
-void SetOrigin(float x, float y);
-void SetHandle(float x, float y);
 void DrawLine(float x, float y, float x2, float y2, int drawLastPixel = 1);
-void Cls();
+void Cls(); // to black, colour buffer only
 
 // Called by Graphics when a display becomes current: resets GL and the caches.
 void ResetDraw2D(int width, int height);

@@ -66,8 +66,6 @@ struct DisplayState {
     int swap_interval = -2; // last one set on the current context; -2: none yet
     bool key_down[kKeyCount] = {};
     int key_hits[kKeyCount] = {};
-    MilliSecsSource clock = nullptr;
-    void* clock_user = nullptr;
     FlipHook flip_hook = nullptr;
     void* flip_user = nullptr;
     ExitHook exit_hook = nullptr;
@@ -439,24 +437,12 @@ int KeyHit(int key) {
     return n;
 }
 
-int32_t MilliSecs() {
-    if (display_state.clock) return display_state.clock(display_state.clock_user);
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    int64_t ms = int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-    return int32_t(uint32_t(uint64_t(ms)));
-}
-
 int GraphicsWidth() { return display_state.display ? display_state.display->width : 0; }
 int GraphicsHeight() { return display_state.display ? display_state.display->height : 0; }
 int GraphicsDepth() { return display_state.display ? display_state.display->depth : 0; }
 int GraphicsHertz() { return display_state.display ? display_state.display->hertz : 0; }
 int GraphicsFlags() { return display_state.display ? display_state.display->flags : 0; }
 
-void SetMilliSecsSource(MilliSecsSource source, void* user) {
-    display_state.clock = source;
-    display_state.clock_user = user;
-}
 void InjectKeyDown(int key) { key_event(key, true); }
 void InjectKeyUp(int key) { key_event(key, false); }
 void SetFlipHook(FlipHook hook, void* user) {

@@ -1,4 +1,5 @@
-// Display, frame presentation, polled keyboard and millisecond clock, on SDL2.
+// Display, frame presentation and the polled keyboard, on SDL2 (the clock is
+// in clock.h).
 // One display at a time. A full-screen request (depth != 0) never changes the
 // desktop's mode: a borderless window covers the screen at its own mode and
 // the demo draws into an off-screen width x height surface (colour 8 bits per
@@ -12,8 +13,8 @@
 // moment: at the next poll when one comes, else from a watchdog. Quit
 // requests from the window manager are refused. Key codes: 27 Escape, 13
 // Return, 32 Space, 48-57 digits, 65-90 letters, 37-40 arrows. Main thread.
-// Test seams: a scripted clock, injected keys, a hook that sees each frame
-// before it is presented, and a hidden window for off-screen capture.
+// Test seams: injected keys, a hook that sees each frame before it is
+// presented, and a hidden window for off-screen capture.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +33,6 @@ void EndGraphics();                                           // close the displ
 void HideMouse();
 void Flip(int sync = -1);                                     // -1: vblank wait in full screen
 int KeyHit(int key);                                          // presses since the last call
-int32_t MilliSecs();                                          // monotonic, since boot
 
 int GraphicsWidth();
 int GraphicsHeight();
@@ -44,10 +44,6 @@ int GraphicsFlags();
 [[noreturn]] void RuntimeError(const char* message);
 
 // --- Test seams ---------------------------------------------------------
-// Replaces the clock behind MilliSecs (null restores the system clock).
-// The audio thread reads MilliSecs too, so the source must be thread safe.
-using MilliSecsSource = int32_t (*)(void* user);
-void SetMilliSecsSource(MilliSecsSource source, void* user);
 // Feeds key events as if they came from the keyboard.
 void InjectKeyDown(int key);
 void InjectKeyUp(int key);

@@ -1,12 +1,13 @@
 // OBJ parsing into scene records, pivot linking, look-up and release.
 #include "scene/scene_internal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
+#include <vector>
 
 namespace {
 struct loader_state {
@@ -15,6 +16,13 @@ struct loader_state {
     std::string obj_source; // file named in messages about OBJ lines
 };
 loader_state st;
+
+// Scenes live until exit unless deleted; holding them here keeps them
+// reachable for a leak check at exit.
+std::vector<scene*>& loaded_scenes() {
+    static auto* scenes = new std::vector<scene*>;
+    return *scenes;
+}
 
 template <typename T> T* make_record() {
     return static_cast<T*>(calloc(1, sizeof(T)));
@@ -285,6 +293,7 @@ scene* load_scene(const char* name) {
         discard_scene(s);
         return report_failed_load();
     }
+    loaded_scenes().push_back(s);
     return s;
 }
 
@@ -361,6 +370,8 @@ object* find_object(scene* s, const char* name) {
 
 void delete_scene(scene* s) {
     if (!s) return;
+    std::vector<scene*>& loaded = loaded_scenes();
+    loaded.erase(std::remove(loaded.begin(), loaded.end(), s), loaded.end());
     for (material *m = s->materials, *next; m; m = next)
         next = m->next, free(m);
     for (object *o = s->objects, *onext; o; o = onext) {

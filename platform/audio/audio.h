@@ -12,17 +12,19 @@
 #include <cstdint>
 
 struct TAudioSample {
-    int length = 0;             // frames
-    int rate = 0;               // Hz
-    int channels = 0;           // 1 or 2
-    int16_t* samples = nullptr; // interleaved, host byte order
+    int length = 0;   // frames
+    int rate = 0;     // Hz
+    int channels = 0; // 1 or 2
+    // Interleaved, host byte order: length + 1 frames, the last one spare
+    // room for the mixer, so that a sound needs no second copy.
+    int16_t* samples = nullptr;
     ~TAudioSample();
 };
 
 struct TMixerSample;
 
 struct TSound {
-    TAudioSample* sample = nullptr;
+    TAudioSample* sample = nullptr; // the decoded frames, owned by mixer_sample
     int loop = 0;
     TMixerSample* mixer_sample = nullptr; // shared with the channels playing it
     ~TSound();
@@ -32,24 +34,20 @@ struct TChannel {
     uint32_t handle = 0; // 0: no channel
 };
 
-// Decodes the whole file; null, with one line on stderr, when it cannot be
-// opened, is not mono or stereo Ogg Vorbis, or fails to decode.
+// Decodes the whole file, spare frame included; null, with one line on
+// stderr, when it cannot be opened, is not mono or stereo Ogg Vorbis, or
+// fails to decode.
 TAudioSample* LoadAudioSample(const char* path);
 TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
-// Makes a sound of decoded frames (taking ownership); null if unusable.
+// Makes a sound of decoded frames (taking ownership, spare frame included);
+// null if unusable.
 TSound* CreateSound(TAudioSample* sample, int flags = 0);
-TChannel AllocChannel();
-TChannel PlaySound(TSound* sound); // new auto-release channel
+TChannel PlaySound(TSound* sound); // new channel, released when it stops
 TChannel PlaySound(TSound* sound, TChannel channel);
 TChannel CueSound(TSound* sound); // new channel, paused
 TChannel CueSound(TSound* sound, TChannel channel);
 void SetChannelVolume(TChannel channel, float volume);
-void SetChannelPan(TChannel channel, float pan);   // -1 left .. 1 right
-void SetChannelRate(TChannel channel, float rate); // 1.0: the sound's own speed
-void PauseChannel(TChannel channel);
 void ResumeChannel(TChannel channel);
-void StopChannel(TChannel channel);
-int ChannelPlaying(TChannel channel);
 
 // Name of the driver in use ("SDL", "Null" or "Manual"), starting it if needed.
 const char* AudioDriverName();

@@ -2,15 +2,19 @@
 // the channel operations. Every call first takes back the slots the audio
 // thread has finished with and drops sample references it no longer reads.
 #include "platform/audio/mixer.h"
-#include "platform/graphics.h"
+#include "platform/clock.h"
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
-uint32_t MakeHandle(int slot, uint32_t generation) {
-    return (generation << kSlotBits) | uint32_t(slot);
+// Sounds live until their owner deletes them (the demo's, until exit);
+// holding them here keeps them reachable for a leak check at exit.
+std::vector<TSound*>& LiveSounds() {
+    static auto* sounds = new std::vector<TSound*>;
+    return *sounds;
 }
 
 void TakeBackFinished(Mixer& m) {
@@ -36,21 +40,17 @@ Mixer* Lookup(TChannel channel, int* slot) {
     Mixer* m = ActiveMixer();
     if (!m) return nullptr;
     TakeBackFinished(*m);
-    *slot = int(channel.handle & kSlotMask);
-    const SlotOwner& owner = m->owner[*slot];
-    if (*slot == 0 || !owner.in_use || MakeHandle(*slot, owner.generation) != channel.handle)
-        return nullptr;
-    return m;
+    *slot = LiveSlot(*m, channel);
+    return *slot ? m : nullptr;
 }
 
-int Allocate(Mixer& m, bool auto_release) {
+int Allocate(Mixer& m) {
     TakeBackFinished(m);
     if (m.free_count == 0) return 0;
     int slot = m.free_slots[--m.free_count];
     SlotOwner& owner = m.owner[slot];
     ++owner.generation;
     owner.in_use = true;
-    owner.auto_release = auto_release;
     // The audio thread no longer reads this slot, so its words can be reset.
     SlotControl& c = m.control[slot];
     c.volume.store(uint16_t(kUnitVolume), std::memory_order_relaxed);
@@ -72,7 +72,7 @@ TChannel Start(TSound* sound, TChannel channel, bool given, bool paused) {
     if (given) {
         if (!Lookup(channel, &slot)) return channel;
     } else {
-        slot = Allocate(*m, true);
+        slot = Allocate(*m);
         if (slot == 0) return TChannel{}; // every handle is in use
     }
     SlotOwner& owner = m->owner[slot];
@@ -83,7 +83,6 @@ TChannel Start(TSound* sound, TChannel channel, bool given, bool paused) {
     start.serial = owner.serial + 1;
     start.sample = sound->mixer_sample;
     start.request_ms = MilliSecs();
-    start.auto_release = owner.auto_release;
     if (!m->started.Push(start)) {
         c.paused.store(was_paused, std::memory_order_relaxed);
         if (!given) Free(*m, slot);
@@ -105,15 +104,24 @@ int32_t Fixed(float value, float scale, int32_t lo, int32_t hi) {
 
 } // namespace
 
+int LiveSlot(const Mixer& m, TChannel channel) {
+    const uint32_t slot = channel.handle & kSlotMask;
+    const SlotOwner& owner = m.owner[slot];
+    if (slot == 0 || !owner.in_use || MakeHandle(int(slot), owner.generation) != channel.handle)
+        return 0;
+    return int(slot);
+}
+
 TSound::~TSound() {
-    ReleaseMixerSample(mixer_sample);
-    delete sample;
+    std::vector<TSound*>& live = LiveSounds();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    ReleaseMixerSample(mixer_sample); // the decoded frames go with the last channel
 }
 
 TSound* CreateSound(TAudioSample* sample, int flags) {
     ActiveMixer(); // the first audio call picks the driver
     if (!sample) return nullptr;
-    TMixerSample* mixer_sample = CreateMixerSample(*sample, flags & 1);
+    TMixerSample* mixer_sample = CreateMixerSample(sample, flags & 1);
     if (!mixer_sample) {
         delete sample;
         return nullptr;
@@ -122,6 +130,7 @@ TSound* CreateSound(TAudioSample* sample, int flags) {
     sound->sample = sample;
     sound->loop = flags & 1;
     sound->mixer_sample = mixer_sample;
+    LiveSounds().push_back(sound);
     return sound;
 }
 
@@ -129,13 +138,6 @@ TSound* LoadSound(const char* path, int flags) {
     ActiveMixer();
     TAudioSample* sample = LoadAudioSample(path);
     return sample ? CreateSound(sample, flags) : nullptr;
-}
-
-TChannel AllocChannel() {
-    Mixer* m = ActiveMixer();
-    if (!m) return TChannel{};
-    int slot = Allocate(*m, false);
-    return slot ? TChannel{MakeHandle(slot, m->owner[slot].generation)} : TChannel{};
 }
 
 TChannel PlaySound(TSound* sound) {
@@ -175,31 +177,16 @@ void SetChannelRate(TChannel channel, float rate) {
                                     std::memory_order_relaxed);
 }
 
-void PauseChannel(TChannel channel) {
-    int slot;
-    if (Mixer* m = Lookup(channel, &slot))
-        m->control[slot].paused.store(true, std::memory_order_relaxed);
-}
-
 void ResumeChannel(TChannel channel) {
     int slot;
     if (Mixer* m = Lookup(channel, &slot))
         m->control[slot].paused.store(false, std::memory_order_relaxed);
 }
 
-void StopChannel(TChannel channel) {
-    int slot;
-    if (Mixer* m = Lookup(channel, &slot))
-        m->control[slot].stop_serial.store(m->owner[slot].serial, std::memory_order_relaxed);
-}
-
 int ChannelPlaying(TChannel channel) {
     int slot;
     Mixer* m = Lookup(channel, &slot);
     if (!m) return 0;
-    const SlotControl& c = m->control[slot];
-    uint32_t serial = m->owner[slot].serial;
-    bool over = c.done_serial.load(std::memory_order_acquire) == serial ||
-                c.stop_serial.load(std::memory_order_relaxed) == serial;
-    return serial != 0 && !over && !c.paused.load(std::memory_order_relaxed) ? 1 : 0;
+    // A channel that has stopped is already released: its handle is stale.
+    return m->control[slot].paused.load(std::memory_order_relaxed) ? 0 : 1;
 }

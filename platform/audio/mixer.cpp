@@ -1,36 +1,30 @@
 // The audio thread's half of the mixer: takes new channels from the ring,
 // mixes every active voice into the accumulation block, returns finished
-// auto-release slots, and converts the block to clipped S16.
+// slots, and converts the block to clipped S16.
 #include "platform/audio/mixer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-TMixerSample* CreateMixerSample(const TAudioSample& sample, int loop) {
-    if (sample.length < 0 || (sample.channels != 1 && sample.channels != 2) || sample.rate <= 0)
+TMixerSample* CreateMixerSample(TAudioSample* sample, int loop) {
+    if (!sample || !sample->samples || sample->length < 0 ||
+        (sample->channels != 1 && sample->channels != 2) || sample->rate <= 0)
         return nullptr;
-    if (sample.length > 0 && !sample.samples) return nullptr;
-    size_t count = (size_t(sample.length) + 1) * size_t(sample.channels);
     auto* mixer_sample = new (std::nothrow) TMixerSample;
-    int16_t* frames = new (std::nothrow) int16_t[count]();
-    if (!mixer_sample || !frames) {
-        delete mixer_sample;
-        delete[] frames;
-        return nullptr;
+    if (!mixer_sample) return nullptr;
+    int16_t* frames = sample->samples;
+    const size_t body = size_t(sample->length) * size_t(sample->channels);
+    if (sample->length > 0) {
+        const int16_t* extra = loop ? frames : frames + body - sample->channels;
+        std::memcpy(frames + body, extra, size_t(sample->channels) * sizeof(int16_t));
     }
-    size_t body = size_t(sample.length) * size_t(sample.channels);
-    if (body) std::memcpy(frames, sample.samples, body * sizeof(int16_t));
-    // The extra frame gives interpolation at the last frame a defined neighbour.
-    if (sample.length > 0) {
-        const int16_t* extra = loop ? frames : frames + body - sample.channels;
-        std::memcpy(frames + body, extra, size_t(sample.channels) * sizeof(int16_t));
-    }
-    mixer_sample->length = sample.length;
-    mixer_sample->rate = sample.rate;
-    mixer_sample->channels = sample.channels;
+    mixer_sample->length = sample->length;
+    mixer_sample->rate = sample->rate;
+    mixer_sample->channels = sample->channels;
     mixer_sample->loop = loop ? 1 : 0;
     mixer_sample->frames = frames;
+    mixer_sample->decoded = sample;
     return mixer_sample;
 }
 
@@ -40,7 +34,7 @@ void RetainMixerSample(TMixerSample* sample) {
 
 void ReleaseMixerSample(TMixerSample* sample) {
     if (!sample || sample->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
-    delete[] sample->frames;
+    delete sample->decoded;
     delete sample;
 }
 
@@ -153,9 +147,7 @@ void TakeStart(Mixer& m, const MixerStart& start, int32_t now_ms) {
     SlotControl& c = m.control[slot];
     v.sample = start.sample;
     v.position = 0;
-    v.serial = start.serial;
     v.handle = start.handle;
-    v.auto_release = start.auto_release;
     v.state = start.sample->loop ? kLooping : kPlayingOnce;
     v.volume = int16_t(c.volume.load(std::memory_order_relaxed) & 0xffff);
     v.step = StepFor(start.sample->rate, c.rate.load(std::memory_order_relaxed));
@@ -175,21 +167,17 @@ void RemoveVoice(Mixer& m, int index) {
     v.state = kStopped;
     v.active = false;
     m.active[index] = m.active[--m.active_count];
-    if (v.auto_release) {
-        // The handle goes stale when the main thread takes the slot back.
-        v.retired_handle = v.handle;
-        v.sample = nullptr;
-        m.finished.Push(uint16_t(slot)); // cannot fail: a slot is out at most once
-    } else {
-        m.control[slot].done_serial.store(v.serial, std::memory_order_release);
-    }
+    // Every channel is released when it stops; its handle goes stale when
+    // the main thread takes the slot back.
+    v.retired_handle = v.handle;
+    v.sample = nullptr;
+    m.finished.Push(uint16_t(slot)); // cannot fail: a slot is out at most once
 }
 
 // Mixes one voice; returns false once it has stopped.
 bool MixVoice(Mixer& m, int slot, int frames) {
     Voice& v = m.voice[slot];
     SlotControl& c = m.control[slot];
-    if (c.stop_serial.load(std::memory_order_relaxed) == v.serial) return false;
     if (c.paused.load(std::memory_order_relaxed)) return true;
     uint32_t volume_word = c.volume.load(std::memory_order_relaxed);
     int32_t target_volume = int16_t(volume_word & 0xffff);

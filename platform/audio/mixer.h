@@ -24,17 +24,22 @@ constexpr int32_t kUnitVolume = 4096;
 constexpr uint32_t kUnitRate = 65536;     // 16.16
 constexpr uint32_t kVolumeNow = 1u << 16; // volume word flag: skip the ramp
 
-// The sound's copy for mixing, with one frame more than its length.
+// A sound's decoded frames as the mixer plays them: the frame after the
+// last repeats the first (looping) or the last (once), so interpolation at
+// the end reads a defined neighbour.
 struct TMixerSample {
     std::atomic<int> refs{1};
     int length = 0;
     int rate = 0;
     int channels = 0;
     int loop = 0;
-    int16_t* frames = nullptr; // (length + 1) * channels
+    const int16_t* frames = nullptr; // decoded->samples, (length + 1) * channels
+    TAudioSample* decoded = nullptr; // owned
 };
 
-TMixerSample* CreateMixerSample(const TAudioSample& sample, int loop); // null if unusable
+// Takes over the decoded sample, whose buffer must hold length + 1 frames,
+// and fills its spare frame; null (the caller keeps it) if unusable.
+TMixerSample* CreateMixerSample(TAudioSample* sample, int loop);
 void RetainMixerSample(TMixerSample* sample);
 void ReleaseMixerSample(TMixerSample* sample);
 
@@ -67,7 +72,6 @@ struct MixerStart {
     uint32_t serial = 0; // per-slot request count
     const TMixerSample* sample = nullptr;
     int32_t request_ms = 0;
-    bool auto_release = false;
 };
 
 // Single words the main thread writes and the audio thread reads per block.
@@ -76,10 +80,8 @@ struct SlotControl {
     std::atomic<int32_t> pan{0};                         // -4096 .. 4096
     std::atomic<uint32_t> rate{kUnitRate};
     std::atomic<bool> paused{false};
-    std::atomic<uint32_t> stop_serial{0}; // stop the request with this serial
     // Written by the audio thread.
     std::atomic<uint32_t> taken_serial{0};
-    std::atomic<uint32_t> done_serial{0};
 };
 
 enum VoiceState : uint8_t { kStopped, kPlayingOnce, kLooping };
@@ -92,10 +94,8 @@ struct Voice {
     int32_t volume = 0;    // current, 4096 = 1.0
     int64_t delay = 0;     // output frames before the first sample
     uint32_t handle = 0;
-    uint32_t serial = 0;
     uint32_t retired_handle = 0; // handle under which the slot went back
     VoiceState state = kStopped;
-    bool auto_release = false;
     bool active = false;
 };
 
@@ -105,7 +105,6 @@ struct SlotOwner {
     uint32_t serial = 0;
     TMixerSample* sample = nullptr; // reference held for the latest request
     bool in_use = false;
-    bool auto_release = false;
 };
 
 struct DeferredRelease {
@@ -117,7 +116,7 @@ struct DeferredRelease {
 struct Mixer {
     SlotControl control[kSlotCount];
     SpscRing<MixerStart> started; // main -> audio
-    SpscRing<uint16_t> finished;  // audio -> main: auto-release slots
+    SpscRing<uint16_t> finished;  // audio -> main: stopped slots
 
     // Audio thread.
     Voice voice[kSlotCount];
@@ -143,3 +142,18 @@ uint64_t StepFor(int sample_rate, uint32_t rate);
 
 // Main thread side of the channel table (channels.cpp); output.cpp owns the instance.
 Mixer* ActiveMixer(); // null under the Null driver
+
+// A channel's handle: its slot in the low bits, the slot's generation above.
+inline uint32_t MakeHandle(int slot, uint32_t generation) {
+    return (generation << kSlotBits) | uint32_t(slot);
+}
+// The slot of a live handle, or 0 (main thread).
+int LiveSlot(const Mixer& m, TChannel channel);
+
+// --- Test interface ------------------------------------------------------
+// The demo never pans, changes the rate or asks whether a channel plays;
+// the mixer's pan and rate ramps are still part of its block, so tests
+// drive and observe them here.
+void SetChannelPan(TChannel channel, float pan);   // -1 left .. 1 right
+void SetChannelRate(TChannel channel, float rate); // 1.0: the sound's own speed
+int ChannelPlaying(TChannel channel);

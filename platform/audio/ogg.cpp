@@ -87,7 +87,9 @@ TAudioSample* LoadAudioSample(const char* path) {
     sample->rate = int(info->rate);
     sample->channels = info->channels;
     size_t count = size_t(length) * size_t(info->channels);
-    sample->samples = new (std::nothrow) int16_t[count ? count : 1]();
+    // One frame more than decoded: the mixer's spare frame, so the sound
+    // needs no second copy.
+    sample->samples = new (std::nothrow) int16_t[count + size_t(info->channels)]();
     if (!sample->samples)
         error = "out of memory";
     else if (!DecodeAll(vf, sample->samples, count * sizeof(int16_t)))

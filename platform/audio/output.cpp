@@ -2,7 +2,7 @@
 // callback thread pulls blocks of at most 4096 frames from the mixer. When no
 // device opens, the silent Null driver (no mixer at all) takes its place.
 #include "platform/audio/mixer.h"
-#include "platform/graphics.h"
+#include "platform/clock.h"
 
 #include <SDL.h>
 
@@ -23,7 +23,7 @@ struct AudioOutput {
     bool exit_hook = false;
 };
 
-AudioOutput g_audio;
+AudioOutput audio_output;
 
 void PullBlocks(Mixer& mixer, int16_t* out, int frames) {
     while (frames > 0) {
@@ -47,48 +47,48 @@ bool OpenDevice() {
     want.channels = 2;
     want.samples = 1024; // about 23 ms, in step with the 20 ms start delay
     want.callback = DeviceCallback;
-    want.userdata = g_audio.mixer;
+    want.userdata = audio_output.mixer;
     SDL_AudioSpec have;
     // No changes allowed: SDL converts if the hardware wants another format.
-    g_audio.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (g_audio.device == 0) {
+    audio_output.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (audio_output.device == 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    SDL_PauseAudioDevice(g_audio.device, 0);
+    SDL_PauseAudioDevice(audio_output.device, 0);
     return true;
 }
 
 void StartAudio() {
-    if (!g_audio.exit_hook) {
+    if (!audio_output.exit_hook) {
         std::atexit(ShutdownAudio);
-        g_audio.exit_hook = true;
+        audio_output.exit_hook = true;
     }
-    g_audio.running = kNull;
-    if (g_audio.requested == kNull) return;
-    g_audio.mixer = CreateMixer(g_audio.generation_floor);
-    if (g_audio.requested == kManual) {
-        g_audio.running = kManual;
+    audio_output.running = kNull;
+    if (audio_output.requested == kNull) return;
+    audio_output.mixer = CreateMixer(audio_output.generation_floor);
+    if (audio_output.requested == kManual) {
+        audio_output.running = kManual;
         return;
     }
     if (OpenDevice()) {
-        g_audio.running = kSDL;
+        audio_output.running = kSDL;
         return;
     }
-    g_audio.generation_floor = DestroyMixer(g_audio.mixer);
-    g_audio.mixer = nullptr;
+    audio_output.generation_floor = DestroyMixer(audio_output.mixer);
+    audio_output.mixer = nullptr;
 }
 
 } // namespace
 
 Mixer* ActiveMixer() {
-    if (g_audio.running == kNone) StartAudio();
-    return g_audio.mixer;
+    if (audio_output.running == kNone) StartAudio();
+    return audio_output.mixer;
 }
 
 const char* AudioDriverName() {
     ActiveMixer();
-    switch (g_audio.running) {
+    switch (audio_output.running) {
     case kSDL:
         return "SDL";
     case kManual:
@@ -99,30 +99,30 @@ const char* AudioDriverName() {
 }
 
 void ShutdownAudio() {
-    if (g_audio.device) {
-        SDL_CloseAudioDevice(g_audio.device); // waits for the callback to return
+    if (audio_output.device) {
+        SDL_CloseAudioDevice(audio_output.device); // waits for the callback to return
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        g_audio.device = 0;
+        audio_output.device = 0;
     }
-    if (g_audio.mixer) g_audio.generation_floor = DestroyMixer(g_audio.mixer);
-    g_audio.mixer = nullptr;
-    g_audio.running = kNone;
+    if (audio_output.mixer) audio_output.generation_floor = DestroyMixer(audio_output.mixer);
+    audio_output.mixer = nullptr;
+    audio_output.running = kNone;
 }
 
 void SetAudioDriver(const char* name) {
     ShutdownAudio();
     if (name && std::strcmp(name, "Null") == 0)
-        g_audio.requested = kNull;
+        audio_output.requested = kNull;
     else if (name && std::strcmp(name, "Manual") == 0)
-        g_audio.requested = kManual;
+        audio_output.requested = kManual;
     else
-        g_audio.requested = kSDL;
+        audio_output.requested = kSDL;
 }
 
 void AudioMixBlock(int16_t* out, int frames) {
     if (!out || frames <= 0) return;
     Mixer* mixer = ActiveMixer();
-    if (g_audio.running == kManual && mixer)
+    if (audio_output.running == kManual && mixer)
         PullBlocks(*mixer, out, frames);
     else
         std::memset(out, 0, size_t(frames) * 2 * sizeof(int16_t));

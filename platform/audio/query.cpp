@@ -3,14 +3,10 @@
 
 namespace {
 
-const SlotControl* LiveSlot(TChannel channel) {
-    Mixer* m = ActiveMixer();
-    if (!m) return nullptr;
-    const uint32_t slot = channel.handle & kSlotMask;
-    const SlotOwner& owner = m->owner[slot];
-    if (slot == 0 || !owner.in_use || ((owner.generation << kSlotBits) | slot) != channel.handle)
-        return nullptr;
-    return &m->control[slot];
+const SlotControl* LiveControl(TChannel channel) {
+    const Mixer* m = ActiveMixer();
+    const int slot = m ? LiveSlot(*m, channel) : 0;
+    return slot ? &m->control[slot] : nullptr;
 }
 
 } // namespace
@@ -22,20 +18,20 @@ int ListChannels(TChannel* out, int max) {
     for (uint32_t slot = 1; slot < uint32_t(kSlotCount); ++slot) {
         const SlotOwner& owner = m->owner[slot];
         if (!owner.in_use) continue;
-        if (n < max) out[n].handle = (owner.generation << kSlotBits) | slot;
+        if (n < max) out[n].handle = MakeHandle(int(slot), owner.generation);
         ++n;
     }
     return n;
 }
 
 float ChannelVolume(TChannel channel) {
-    const SlotControl* c = LiveSlot(channel);
+    const SlotControl* c = LiveControl(channel);
     if (!c) return -1;
     return float(int16_t(uint16_t(c->volume.load(std::memory_order_relaxed)))) / kUnitVolume;
 }
 
 int ChannelPaused(TChannel channel) {
-    const SlotControl* c = LiveSlot(channel);
+    const SlotControl* c = LiveControl(channel);
     if (!c) return -1;
     return c->paused.load(std::memory_order_relaxed) ? 1 : 0;
 }

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "platform/audio/audio.h"
-#include "platform/graphics.h"
+#include "platform/audio/mixer.h"
+#include "platform/clock.h"
 #include "tests/audio/ogg_writer.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // Plays a generated sound through the real SDL output, recorded by SDL's disk
 // driver (raw S16 stereo), and finds the decoded frames in the recording.
+#include "platform/audio/mixer.h"
 #include "tests/audio/ogg_writer.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 
 #include "demo/demo.h"
 #include "platform/audio/audio.h"
+#include "platform/clock.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 

@@ -5,6 +5,7 @@
 
 #include "demo/demo.h"
 #include "platform/audio/audio.h"
+#include "platform/clock.h"
 #include "platform/graphics.h"
 
 #include <GL/gl.h>

@@ -22,13 +22,7 @@ bool write_tga(const std::string& path, const Image& img) {
             for (int c = 2; c >= 0; --c)
                 out[k++] = (unsigned char)std::lround(std::clamp(p[c], 0.f, 1.f) * 255);
         }
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "ninefold_gen: %s: cannot create file\n", path.c_str());
-        return false;
-    }
-    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
-    return std::fclose(f) == 0 && ok;
+    return write_text(path, std::string(out.begin(), out.end()));
 }
 
 static std::string fmt(const char* f, double a, double b, double c) {

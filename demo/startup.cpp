@@ -11,29 +11,53 @@
 
 #include <GL/gl.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 namespace {
 
-// One line naming the picture: missing, or present but not a picture that loads.
-void ReportPictureFailure(const char* path) {
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        std::fprintf(stderr, "ninefold: %s: cannot open picture: %s\n", path, std::strerror(errno));
-        return;
+// Control characters as \xNN: C0, DEL, and C1 as UTF-8 encodes it, or as a
+// byte outside a well-formed UTF-8 sequence. A name read from a data file can
+// then neither drive the terminal nor break the message into several lines.
+std::string Printable(const char* text) {
+    std::string out;
+    auto escape = [&out](unsigned char c) {
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "\\x%02x", c);
+        out += hex;
+    };
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p;) {
+        unsigned char c = *p;
+        int extra = c >= 0xf5 ? 0 : c >= 0xf0 ? 3 : c >= 0xe0 ? 2 : c >= 0xc2 ? 1 : 0;
+        bool whole = extra > 0 && !(c == 0xc2 && p[1] < 0xa0);
+        for (int k = 1; whole && k <= extra; ++k)
+            whole = (p[k] & 0xc0) == 0x80;
+        if (whole) {
+            out.append(reinterpret_cast<const char*>(p), size_t(extra) + 1);
+            p += extra + 1;
+            continue;
+        }
+        if (c < 0x20 || c >= 0x7f)
+            escape(c);
+        else
+            out += char(c);
+        ++p;
     }
-    std::fclose(f);
-    std::fprintf(stderr, "ninefold: %s: cannot load picture\n", path);
+    return out;
+}
+
+// The one place start-up reports a failure: "ninefold: <file>[:<line>]: <reason>".
+bool Fail(const std::string& what) {
+    std::fprintf(stderr, "ninefold: %s\n", Printable(what.c_str()).c_str());
+    return false;
 }
 
 bool LoadPicture(Demo& d, int slot) {
     char path[32];
     std::snprintf(path, sizeof path, "data/img%02d.png", slot);
     d.images[slot] = LoadImage(path, -1);
-    if (!d.images[slot]) ReportPictureFailure(path);
-    return d.images[slot] != nullptr;
+    if (d.images[slot]) return true;
+    return Fail(*ImageLoadError() ? ImageLoadError() : path + std::string(": cannot load picture"));
 }
 
 } // namespace
@@ -56,21 +80,19 @@ bool StartUp(Demo& d) {
     SetAlpha(1.0f);
 
     // Scene 1 is tested before scene 2 is tried, both before anything else.
-    // The scene loader names the file and the fault itself; started where no
-    // data can be found, the line says where the process entry looked.
-    if (DataDirectoryMissing()) {
-        std::fprintf(stderr, "ninefold: data/scene1.obj: not found (looked in %s)\n",
-                     DataDirectoriesTried());
-        return false;
-    }
+    // Started where no data can be found, the line says where the process
+    // entry looked; otherwise each loader's reason names the file.
+    if (DataDirectoryMissing())
+        return Fail(std::string("data/scene1.obj: not found (looked in ") +
+                    DataDirectoriesTried() + ")");
     d.scene1 = load_scene("scene1.obj");
-    if (!d.scene1) return false;
+    if (!d.scene1) return Fail(scene_error());
     d.scene2 = load_scene("scene2.obj");
-    if (!d.scene2) return false;
+    if (!d.scene2) return Fail(scene_error());
 
-    // The sound loader names the file itself; the picture loader does not.
     d.soundtrack = LoadSound("data/music.ogg", 0);
-    if (!d.soundtrack) return false;
+    if (!d.soundtrack)
+        return Fail(*SoundLoadError() ? SoundLoadError() : "data/music.ogg: cannot load sound");
 
     for (int slot = 0; slot <= 23; ++slot) {
         if (!LoadPicture(d, slot)) return false;

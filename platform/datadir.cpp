@@ -1,9 +1,12 @@
 #include "platform/datadir.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #ifndef DEMO_INSTALLED_DATA_PARENT
@@ -16,9 +19,11 @@ std::vector<std::string> tried;
 std::string tried_text;
 bool missing = false;
 
+// Any kind of file counts: one that is not a regular file is then named by
+// the scene loader, rather than sending the search elsewhere.
 bool has_data(const std::string& dir) {
     struct stat st;
-    return stat((dir + "/data/scene1.obj").c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return stat((dir + "/data/scene1.obj").c_str(), &st) == 0;
 }
 
 std::string executable_dir() {
@@ -68,3 +73,37 @@ bool FindDataDirectory() {
 bool DataDirectoryMissing() { return missing; }
 
 const char* DataDirectoriesTried() { return tried_text.c_str(); }
+
+std::FILE* OpenDataFile(const char* path, int64_t max_bytes, int64_t* bytes, std::string* reason) {
+    // O_NONBLOCK: opening a FIFO or a device must not wait for a writer.
+    int fd = path ? open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1;
+    if (fd < 0) {
+        *reason = std::string("cannot open (") + std::strerror(path ? errno : EINVAL) + ")";
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        *reason = "not a regular file";
+    } else if (st.st_size > max_bytes) {
+        *reason = "file of " + std::to_string(st.st_size) + " bytes, over the limit of " +
+                  std::to_string(max_bytes);
+    } else if (std::FILE* f = fdopen(fd, "rb")) {
+        *bytes = st.st_size;
+        return f;
+    } else {
+        *reason = std::string("cannot open (") + std::strerror(errno) + ")";
+    }
+    close(fd);
+    return nullptr;
+}
+
+bool NameInsideDataDirectory(const std::string& name) {
+    if (name.empty() || name[0] == '/') return false;
+    for (size_t start = 0; start <= name.size();) {
+        size_t end = name.find('/', start);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(start, end - start, "..") == 0) return false;
+        start = end + 1;
+    }
+    return true;
+}

@@ -5,7 +5,14 @@
 // the executable, and the installed data directory; the working directory is
 // changed to the first that has it, so the program itself always reads the
 // relative path data/.
+// Data files are opened only when they are regular files within a size
+// limit, and names read from data files must stay inside the directory, so
+// no file placed in data/ can block start-up or reach outside it.
 #pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
 
 // Chooses the working directory as above; returns false when none has the data.
 bool FindDataDirectory();
@@ -13,3 +20,11 @@ bool FindDataDirectory();
 bool DataDirectoryMissing();
 // The directories looked in, for the message when the data is missing.
 const char* DataDirectoriesTried();
+
+// Opens a data file for reading when it is a regular file of at most max_bytes
+// (a FIFO, directory or device is refused without blocking on it); its size
+// goes to *bytes. Null otherwise, with the reason ("not a regular file", ...).
+std::FILE* OpenDataFile(const char* path, int64_t max_bytes, int64_t* bytes, std::string* reason);
+// True when a name read from a data file stays inside the data directory: not
+// empty, not absolute and without ".." components.
+bool NameInsideDataDirectory(const std::string& name);

@@ -4,7 +4,10 @@
 // model-view matrices of the display opened by Graphics; fixed-function GL.
 // Caches the blend mode, the bound texture and the texturing switch, so code
 // that changes GL state directly must save and restore it (glPushAttrib).
-// Loaders return null and print nothing; pictures stay loaded until exit.
+// Loaders return null, print nothing and leave the reason in
+// ImageLoadError(); pictures stay loaded until exit.
+// Pictures: regular PNG files of at most 64 MB and 4096 x 4096 pixels (64 MB
+// as RGBA), checked before any pixel memory is taken.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +15,10 @@
 enum { PF_I8 = 1, PF_RGB888 = 3, PF_RGBA8888 = 4 }; // TPixmap formats: bytes per pixel
 enum { MASKEDIMAGE = 1, FILTEREDIMAGE = 2, MIPMAPPEDIMAGE = 4 };
 
-// Largest side of a picture the loader accepts (keeps every size product in range).
+// Largest side of a pixel map (keeps every size product in range).
 const int kMaxPixmapSide = 16384;
+const int kMaxPictureSide = 4096;
+const int64_t kMaxPictureFileBytes = int64_t(64) << 20;
 
 struct TPixmap {
     int width = 0, height = 0;
@@ -39,6 +44,9 @@ struct TImage {
 
 // Decodes a PNG file (or null). Exposed for the loaders and their tests.
 TPixmap* LoadPixmapPNG(const char* path);
+// Why the last LoadPixmapPNG or LoadImage failed: "path: reason", with
+// libpng's own message for a damaged file.
+const char* ImageLoadError();
 
 // Pixel map operations; each returns a new map or null (bad size, no memory).
 TPixmap* CreatePixmap(int width, int height, int format); // zero-filled

@@ -2,12 +2,15 @@
 // a picture needs on its way to a texture (masking, resizing, edge padding).
 #include "platform/draw2d.h"
 
+#include "platform/datadir.h"
+
 #include <png.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 TPixmap::~TPixmap() {
@@ -35,75 +38,112 @@ TPixmap* CreatePixmap(int width, int height, int format) {
 
 namespace {
 
-void png_fail(png_structp png, png_const_charp) {
+std::string picture_error; // "path: reason" of the last failed load
+
+// One decoding: what must be released when libpng jumps out of it. It lives
+// in the caller's frame, so its fields keep their values across the jump.
+struct png_job {
+    TPixmap* pixmap = nullptr;
+    png_bytep* rows = nullptr;
+    std::string reason;
+};
+
+void png_fail(png_structp png, png_const_charp message) {
+    static_cast<png_job*>(png_get_error_ptr(png))->reason = message;
     png_longjmp(png, 1);
 }
 void png_quiet(png_structp, png_const_charp) {}
 
-// Copies the decoded rows into one of the three pixel map formats; grey with
-// alpha has no format of its own and becomes RGBA.
-TPixmap* pixmap_from_rows(png_structp png, png_infop info) {
-    png_uint_32 w = png_get_image_width(png, info);
-    png_uint_32 h = png_get_image_height(png, info);
-    int channels = png_get_channels(png, info);
-    if (png_get_bit_depth(png, info) != 8 || channels < 1 || channels > 4) return nullptr;
-    if (w == 0 || h == 0 || w > png_uint_32(kMaxPixmapSide) || h > png_uint_32(kMaxPixmapSide))
-        return nullptr;
-    if (png_get_rowbytes(png, info) < size_t(w) * size_t(channels)) return nullptr;
-    png_bytepp rows = png_get_rows(png, info);
-    if (!rows) return nullptr;
-    int format = channels == 1 ? PF_I8 : channels == 3 ? PF_RGB888 : PF_RGBA8888;
-    TPixmap* pm = CreatePixmap(int(w), int(h), format);
-    if (!pm) return nullptr;
-    for (png_uint_32 y = 0; y < h; ++y) {
-        const uint8_t* src = rows[y];
-        uint8_t* dst = pm->pixels + size_t(y) * size_t(pm->pitch);
-        if (channels != 2) {
-            std::memcpy(dst, src, size_t(w) * size_t(channels));
-            continue;
-        }
-        for (png_uint_32 x = 0; x < w; ++x) {
-            dst[4 * x] = dst[4 * x + 1] = dst[4 * x + 2] = src[2 * x];
-            dst[4 * x + 3] = src[2 * x + 1];
-        }
+// Sets the transforms (16-bit channels stripped; palette, low-bit grey and
+// transparency expanded; grey with alpha into RGBA) and decodes the rows
+// straight into a new pixel map of the result's format.
+void read_rows(png_structp png, png_infop info, png_job& job) {
+    png_read_info(png, info);
+    png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+    if (w > png_uint_32(kMaxPictureSide) || h > png_uint_32(kMaxPictureSide)) {
+        job.reason = "picture of " + std::to_string(w) + " x " + std::to_string(h) +
+                     " pixels, over the limit of " + std::to_string(kMaxPictureSide) + " x " +
+                     std::to_string(kMaxPictureSide);
+        return;
     }
-    return pm;
+    int type = png_get_color_type(png, info);
+    png_set_strip_16(png);
+    png_set_expand(png);
+    bool grey = (type & PNG_COLOR_MASK_COLOR) == 0;
+    if (grey && ((type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS)))
+        png_set_gray_to_rgb(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    int channels = png_get_channels(png, info);
+    if (png_get_bit_depth(png, info) != 8 || channels == 2 ||
+        png_get_rowbytes(png, info) != size_t(w) * size_t(channels)) {
+        job.reason = "unsupported pixel layout";
+        return;
+    }
+    int format = channels == 1 ? PF_I8 : channels == 3 ? PF_RGB888 : PF_RGBA8888;
+    job.pixmap = CreatePixmap(int(w), int(h), format);
+    job.rows = new (std::nothrow) png_bytep[h];
+    if (!job.pixmap || !job.rows) {
+        job.reason = "out of memory";
+        return;
+    }
+    for (png_uint_32 y = 0; y < h; ++y)
+        job.rows[y] = job.pixmap->pixels + size_t(y) * size_t(job.pixmap->pitch);
+    png_read_image(png, job.rows);
+    png_read_end(png, nullptr); // a file cut after its pixels is still a damaged file
 }
 
-// libpng reports errors by longjmp; only png and info live across setjmp and
-// neither changes after it, so both are valid in the error branch.
-TPixmap* decode_png(FILE* fp) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_quiet);
-    if (!png) return nullptr;
-    png_infop info = png_create_info_struct(png);
+// libpng reports errors by longjmp; png and info are set before setjmp and
+// not changed after it, so both are valid in the error branch.
+TPixmap* decode_png(FILE* fp, png_job& job) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, png_fail, png_quiet);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
+        job.reason = "out of memory";
         return nullptr;
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
+        delete[] job.rows;
+        delete job.pixmap;
         return nullptr;
     }
     png_init_io(png, fp);
     png_set_sig_bytes(png, 8);
-    png_set_user_limits(png, kMaxPixmapSide, kMaxPixmapSide);
-    png_read_png(png, info, PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_EXPAND, nullptr);
-    TPixmap* pm = pixmap_from_rows(png, info);
+    // Ancillary chunks other than tRNS change nothing here: skipped, not kept,
+    // text and profiles cannot make libpng hold what they inflate to.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    read_rows(png, info, job);
     png_destroy_read_struct(&png, &info, nullptr);
-    return pm;
+    delete[] job.rows;
+    if (job.reason.empty()) return job.pixmap;
+    delete job.pixmap;
+    return nullptr;
 }
 
 } // namespace
 
 TPixmap* LoadPixmapPNG(const char* path) {
-    if (!path) return nullptr;
-    FILE* fp = std::fopen(path, "rb");
-    if (!fp) return nullptr;
-    png_byte sig[8];
+    picture_error.clear();
+    png_job job;
+    int64_t bytes = 0;
+    FILE* fp = OpenDataFile(path, kMaxPictureFileBytes, &bytes, &job.reason);
     TPixmap* pm = nullptr;
-    if (std::fread(sig, 1, 8, fp) == 8 && png_sig_cmp(sig, 0, 8) == 0) pm = decode_png(fp);
-    std::fclose(fp);
+    if (fp) {
+        png_byte sig[8];
+        if (std::fread(sig, 1, 8, fp) != 8 || png_sig_cmp(sig, 0, 8) != 0)
+            job.reason = "not a PNG file";
+        else
+            pm = decode_png(fp, job);
+        std::fclose(fp);
+    }
+    if (!pm) picture_error = std::string(path ? path : "(null)") + ": " + job.reason;
     return pm;
+}
+
+const char* ImageLoadError() {
+    return picture_error.c_str();
 }
 
 TPixmap* PixmapToRGBA(const TPixmap* src) {

@@ -1,12 +1,15 @@
 // OBJ parsing into scene records, pivot linking, look-up and release.
 #include "scene/scene_internal.h"
 
+#include "platform/datadir.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -16,6 +19,7 @@ struct loader_state {
     std::string obj_source; // file named in messages about OBJ lines
 };
 loader_state st;
+load_counts used;
 
 // Scenes live until exit unless deleted; holding them here keeps them
 // reachable for a leak check at exit.
@@ -62,41 +66,63 @@ bool check_index(long long idx, int count, bool none_ok, const char* what, int l
     return true;
 }
 
-// One reference "p/t/n" or "p//n" into entry k of the face's arrays.
-bool parse_reference(const scene* s, const std::string& ref, face* f, int k, int line) {
-    size_t last = ref.rfind('/');
-    size_t before =
-        last == std::string::npos || last == 0 ? std::string::npos : ref.rfind('/', last - 1);
-    if (before == std::string::npos || ref.find('/') != before) {
+// One reference "p/t/n" or "p//n" (the len characters at r) into entry k.
+bool parse_reference(const scene* s, const char* r, size_t len, face* f, int k, int line) {
+    size_t slashes = 0, first = 0, last = 0;
+    for (size_t i = 0; i < len; ++i)
+        if (r[i] == '/') {
+            if (slashes++ == 0) first = i;
+            last = i;
+        }
+    if (slashes != 2) {
         set_error_at(st.obj_source, line,
-                     "face reference '" + ref + "' is not of the form p/t/n or p//n");
+                     "face reference '" + quoted(std::string(r, len)) +
+                         "' is not of the form p/t/n or p//n");
         return false;
     }
-    const char* r = ref.c_str();
     return check_index(read_int(r), s->nv, false, "face", line, f->vi[k]) &&
-           check_index(read_int(r + before + 1), s->nvt, true, "texture coordinate", line,
+           check_index(read_int(r + first + 1), s->nvt, true, "texture coordinate", line,
                        f->ti[k]) &&
            check_index(read_int(r + last + 1), s->nvn, false, "normal", line, f->ni[k]);
 }
 
 // References are the words after the keyword; runs of blanks and a trailing
-// blank are accepted as separators.
+// blank are accepted as separators. Two passes over the line, so the time
+// stays linear in its length however many references it holds.
 face* parse_face(const scene* s, const std::string& line, int number) {
+    auto next_word = [&line](size_t& p, size_t& start) {
+        while (p < line.size() && is_blank(line[p]))
+            ++p;
+        start = p;
+        while (p < line.size() && !is_blank(line[p]))
+            ++p;
+        return p > start;
+    };
+    size_t p = 0, start = 0;
+    next_word(p, start); // the keyword
+    size_t after_keyword = p;
     int n = 0;
-    while (!word(line, n + 1).empty())
+    while (next_word(p, start))
         ++n;
     if (n == 0) {
         set_error_at(st.obj_source, number, "face without vertices");
         return nullptr;
     }
     face* f = make_record<face>();
+    // One block for the three index arrays: vi, then ni, then ti.
+    f->vi = static_cast<int32_t*>(calloc(3 * size_t(n), sizeof(int32_t)));
+    if (!f->vi) {
+        free(f);
+        set_error_at(st.obj_source, number, "out of memory");
+        return nullptr;
+    }
     f->n = n;
-    f->vi = static_cast<int32_t*>(calloc(n, sizeof(int32_t)));
-    f->ni = static_cast<int32_t*>(calloc(n, sizeof(int32_t)));
-    f->ti = static_cast<int32_t*>(calloc(n, sizeof(int32_t)));
-    for (int k = 0; k < n; ++k)
-        if (!parse_reference(s, word(line, k + 1), f, k, number)) {
-            free(f->vi), free(f->ni), free(f->ti), free(f);
+    f->ni = f->vi + n;
+    f->ti = f->vi + 2 * size_t(n);
+    p = after_keyword;
+    for (int k = 0; k < n && next_word(p, start); ++k)
+        if (!parse_reference(s, line.c_str() + start, p - start, f, k, number)) {
+            free(f->vi), free(f);
             return nullptr;
         }
     return f;
@@ -117,6 +143,11 @@ bool count_lines(const char* text, int& nv, int& nvn, int& nvt) {
 }
 
 bool read_library(scene* s, const std::string& line, int number, const char* mtl_text) {
+    // One library per scene: each would be read and parsed whole again.
+    if (++counts().libraries > 1) {
+        set_error_at(st.obj_source, number, "a second mtllib line (one library per scene)");
+        return false;
+    }
     if (mtl_text) {
         set_mtl_source(st.obj_source + " (library text)");
         return get_mtl(s, mtl_text) == 0;
@@ -126,7 +157,7 @@ bool read_library(scene* s, const std::string& line, int number, const char* mtl
         set_error(where, "mtllib without a file name");
         return false;
     }
-    if (!join_path(name.c_str(), path, where)) return false;
+    if (!join_data_name(name, path, where)) return false;
     char* text = read_whole(path, where);
     if (!text) return false;
     set_mtl_source(path);
@@ -141,7 +172,15 @@ struct fill_state {
     group* grp = nullptr;
     material* mtl = nullptr;
     int iv = 0, ivn = 0, ivt = 0;
+    // The first material of the list with each name, for "usemtl".
+    std::unordered_map<std::string, material*> by_name;
 };
+
+bool count_record(int& used, int max, const char* what, int number) {
+    if (++used <= max) return true;
+    set_error_at(st.obj_source, number, std::string("more than ") + std::to_string(max) + " " + what);
+    return false;
+}
 
 bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
                const char* mtl_text) {
@@ -150,7 +189,10 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
     if (kw == "mtllib") {
         if (!read_library(s, line, number, mtl_text)) return false;
         fs.mtl = s->materials;
+        for (material* m = s->materials; m; m = m->next)
+            fs.by_name.emplace(m->name, m);
     } else if (kw == "o") {
+        if (!count_record(counts().objects, max_objects, "objects", number)) return false;
         object* o = make_record<object>();
         if (!copy_name(o->name, word(line, 1), st.obj_source, number)) return free(o), false;
         o->type = OBJECT_MESH;
@@ -159,15 +201,14 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
         o->next = s->objects, s->objects = o, fs.obj = o;
     } else if (kw == "g") {
         if (!fs.obj) return set_error_at(st.obj_source, number, "group before any object"), false;
+        if (!count_record(counts().groups, max_groups, "groups", number)) return false;
         group* g = make_record<group>();
         if (!copy_name(g->name, word(line, 1), st.obj_source, number)) return free(g), false;
         g->list = -1;
         g->next = fs.obj->groups, fs.obj->groups = g, fs.grp = g;
     } else if (kw == "usemtl") {
-        std::string name = word(line, 1);
-        fs.mtl = nullptr;
-        for (material* m = s->materials; m && !fs.mtl; m = m->next)
-            if (name == m->name) fs.mtl = m;
+        auto found = fs.by_name.find(word(line, 1));
+        fs.mtl = found == fs.by_name.end() ? nullptr : found->second;
     } else if (kw == "f") {
         if (!fs.grp) return set_error_at(st.obj_source, number, "face before any group"), false;
         face* f = parse_face(s, line, number);
@@ -237,6 +278,10 @@ const char* scene_error() {
     return st.error.c_str();
 }
 
+load_counts& counts() {
+    return used;
+}
+
 bool join_path(const char* name, std::string& out, const std::string& where) {
     out = st.prefix + name;
     if (out.size() <= name_max) return true;
@@ -244,23 +289,31 @@ bool join_path(const char* name, std::string& out, const std::string& where) {
     return false;
 }
 
+bool join_data_name(const std::string& name, std::string& out, const std::string& where) {
+    if (NameInsideDataDirectory(name)) return join_path(name.c_str(), out, where);
+    set_error(where, quoted(name) + ": outside the data directory");
+    return false;
+}
+
+std::string quoted(const std::string& word) {
+    return word.size() <= 40 ? word : word.substr(0, 37) + "...";
+}
+
 char* read_whole(const std::string& path, const std::string& where) {
-    FILE* f = fopen(path.c_str(), "rb");
+    std::string what = where == path ? "" : path + ": ", reason;
+    int64_t bytes = 0;
+    FILE* f = OpenDataFile(path.c_str(), max_text_bytes, &bytes, &reason);
     if (!f) {
-        std::string what = where == path ? "" : path + ": ";
-        set_error(where, what + "cannot open (" + strerror(errno) + ")");
+        set_error(where, what + reason);
         return nullptr;
     }
-    long len = -1;
-    if (fseek(f, 0, SEEK_END) == 0) len = ftell(f);
-    char* text =
-        len >= 0 && fseek(f, 0, SEEK_SET) == 0 ? static_cast<char*>(malloc(len + 1)) : nullptr;
+    char* text = static_cast<char*>(malloc(size_t(bytes) + 1));
     if (!text) {
-        set_error(where, "cannot read " + path);
+        set_error(where, what + "out of memory");
         fclose(f);
         return nullptr;
     }
-    size_t got = fread(text, 1, len, f);
+    size_t got = fread(text, 1, size_t(bytes), f);
     text[got] = 0;
     fclose(f);
     return text;
@@ -270,20 +323,12 @@ void set_path(const char* path) {
     st.prefix = path ? path : "";
 }
 
-namespace {
-// The one line a failed load prints; the error already names file and line.
-scene* report_failed_load() {
-    fprintf(stderr, "ninefold: %s\n", st.error.c_str());
-    return nullptr;
-}
-} // namespace
-
 scene* load_scene(const char* name) {
     std::string path;
     st.obj_source = name ? name : "";
-    if (!join_path(st.obj_source.c_str(), path, st.obj_source)) return report_failed_load();
+    if (!join_path(st.obj_source.c_str(), path, st.obj_source)) return nullptr;
     char* text = read_whole(path, path);
-    if (!text) return report_failed_load();
+    if (!text) return nullptr;
     scene* s = make_record<scene>();
     st.obj_source = path;
     int rc = get_scene(s, text, nullptr);
@@ -291,7 +336,7 @@ scene* load_scene(const char* name) {
     st.obj_source.clear();
     if (rc != 0) {
         discard_scene(s);
-        return report_failed_load();
+        return nullptr;
     }
     loaded_scenes().push_back(s);
     return s;
@@ -312,6 +357,7 @@ struct source_name {
 
 int get_scene(scene* s, char* text, const char* mtl_text) {
     source_name source;
+    used = load_counts{};
     *s = scene{};
     int nv, nvn, nvt;
     if (!count_lines(text, nv, nvn, nvt)) return -1;
@@ -378,7 +424,7 @@ void delete_scene(scene* s) {
         for (group *g = o->groups, *gnext; g; g = gnext) {
             for (face *f = g->faces, *fnext; f; f = fnext) {
                 fnext = f->next;
-                free(f->vi), free(f->ni), free(f->ti), free(f);
+                free(f->vi), free(f); // ni and ti share vi's block
             }
             gnext = g->next;
             free(g);

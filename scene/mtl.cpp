@@ -14,19 +14,21 @@ bool load_texture(material* m, const std::string& line, int number) {
     std::string where = mtl_source + ":" + std::to_string(number);
     if (name.empty()) return set_error(where, "map_Kd without a file name"), false;
     if (!copy_name(m->map_kd, name, mtl_source, number)) return false;
-    if (!join_path(m->map_kd, path, where)) return false;
+    if (!join_data_name(m->map_kd, path, where)) return false;
+    // Every texture read counts, replaced ones too, so the limits bound time as well.
+    if (++counts().textures > max_textures)
+        return set_error(where, "more than " + std::to_string(max_textures) + " textures"), false;
+    int64_t& pixels_used = counts().texture_pixels;
     int32_t w = 0, h = 0;
-    uint8_t* pixels = tga_load(path.c_str(), &w, &h);
+    uint8_t* pixels = read_tga(path.c_str(), &w, &h, max_texture_pixels - pixels_used);
     if (!pixels) return set_error(where, std::string("texture ") + scene_error()), false;
+    pixels_used += int64_t(w) * h;
     drop_texture(m); // a second map_Kd for the material replaces the first
     m->width = w;
     m->height = h;
     m->pixels = pixels;
-    if (make_texture(m, path)) return true;
-    // Untextured again, as when the file does not load.
-    free(pixels);
-    m->pixels = nullptr;
-    return set_error(where, std::string("texture ") + scene_error()), false;
+    make_texture(m);
+    return true;
 }
 } // namespace
 
@@ -95,6 +97,11 @@ int get_mtl(scene* s, const char* text) {
         std::string kw = word(line, 0);
         if (kw.empty() || kw[0] == '#') continue;
         if (kw == "newmtl") {
+            if (++counts().materials > max_materials) {
+                set_error_at(mtl_source, lines.number,
+                             "more than " + std::to_string(max_materials) + " materials");
+                return -1;
+            }
             material* m = static_cast<material*>(calloc(1, sizeof(material)));
             if (!copy_name(m->name, word(line, 1), mtl_source, lines.number)) {
                 free(m);

@@ -6,7 +6,15 @@
 // hinge (origin, axis) to the objects whose name follows an '_' in theirs.
 // Every list holds its records in reverse file order. Names: up to 999 chars.
 // Loading needs a current GL context (textures are made while parsing).
-// Bad input: load_scene returns null and prints one line naming file and line.
+// Bad input: load_scene returns null, prints nothing, and scene_error() says
+// why, naming file and line.
+// Limits, checked before memory is taken or a file is read, so that no file
+// can take more than a moment or a few hundred MB: regular files only (a FIFO
+// or device is refused unread), OBJ and MTL files of at most 4 MB, one mtllib
+// line, 1024 objects, 4096 groups, 1024 materials, 1024 map_Kd lines, and
+// textures of 4096 x 4096 pixels in all, each within OpenGL's maximum size.
+// Names from mtllib and map_Kd stay inside the set_path directory: absolute
+// names and ".." components are refused.
 #pragma once
 
 #include <cstdint>
@@ -72,7 +80,7 @@ struct scene {
 // the tail of the material list; library entries start from the same values.
 // TGA headers are read as uncompressed 24-bit whatever their type fields say.
 void set_path(const char* path);
-scene* load_scene(const char* name); // prints one line on stderr when it fails
+scene* load_scene(const char* name);
 // The last failure of load_scene, get_scene or tga_load: "file:line: problem".
 const char* scene_error();
 int get_scene(scene* s, char* text, const char* mtl_text);

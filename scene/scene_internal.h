@@ -1,15 +1,28 @@
 // Shared pieces of the scene module's sources: the failure message, whole-file
-// reading, word and line scanning bounded by the line, and the default
-// material. Not part of the module's interface.
+// reading, word and line scanning bounded by the line, the limits of one load
+// and the default material. Not part of the module's interface.
 #pragma once
 
 #include "scene/scene.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Names and joined paths fit a 1000-character field with its terminating zero.
 constexpr size_t name_max = 999;
+
+// The limits stated in scene.h.
+constexpr int64_t max_text_bytes = 4 << 20;
+constexpr int max_objects = 1024, max_groups = 4096, max_materials = 1024, max_textures = 1024;
+constexpr int64_t max_texture_pixels = 4096 * 4096;
+
+// What one get_scene has used of the limits; reset when it starts.
+struct load_counts {
+    int objects = 0, groups = 0, materials = 0, textures = 0, libraries = 0;
+    int64_t texture_pixels = 0;
+};
+load_counts& counts();
 
 // Records a failure as "where: problem"; scene_error() returns it.
 void set_error(const std::string& where, const std::string& problem);
@@ -17,8 +30,14 @@ void set_error_at(const std::string& file, int line, const std::string& problem)
 
 // prefix + name, or false (with the error set) when over name_max characters.
 bool join_path(const char* name, std::string& out, const std::string& where);
+// prefix + a name read from a file at `where`, which must stay inside prefix.
+bool join_data_name(const std::string& name, std::string& out, const std::string& where);
 
-// Reads a file whole and appends a zero byte. Caller frees. Null on failure.
+// A word of the file for a message: at most 40 characters.
+std::string quoted(const std::string& word);
+
+// Reads a regular file of at most max_text_bytes whole and appends a zero
+// byte. Caller frees. Null on failure.
 char* read_whole(const std::string& path, const std::string& where);
 
 inline bool is_blank(char c) {
@@ -52,5 +71,6 @@ void set_default_material(material* m);
 int get_mtl(scene* s, const char* text);
 void set_mtl_source(const std::string& file); // file named in mtl messages
 void drop_texture(material* m); // releases a material's pixels and texture, if any
-bool make_texture(material* m,
-                  const std::string& path); // false (error set) when OpenGL cannot hold it
+void make_texture(material* m);
+// tga_load for a texture of at most max_pixels, checked from the header.
+uint8_t* read_tga(const char* path, int32_t* width_out, int32_t* height_out, int64_t max_pixels);

@@ -1,7 +1,9 @@
 // TGA reading (uncompressed 24-bit true colour) and texture creation.
 #include "scene/scene_internal.h"
 
-#include <cerrno>
+#include "platform/datadir.h"
+
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,22 +22,19 @@ struct file_closer {
 } // namespace
 
 // The header's type, colour-map and depth fields are not examined: every file
-// is read as 24-bit uncompressed. Its length is checked against the sizes in
-// the header before anything is allocated, so no header can make the reader
-// allocate more than the file holds or leave bytes unread.
-uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out) {
-    file_closer file{fopen(path, "rb")};
+// is read as 24-bit uncompressed. The sizes in the header are checked against
+// the limits, OpenGL's maximum and the file's length before anything is
+// allocated or read, so no header can make the reader take more memory or
+// time than a texture within the limits.
+uint8_t* read_tga(const char* path, int32_t* width_out, int32_t* height_out, int64_t max_pixels) {
+    std::string reason;
+    int64_t length = 0;
+    file_closer file{OpenDataFile(path, INT64_MAX, &length, &reason)};
     if (!file.f) {
-        set_error(path, std::string("cannot open (") + strerror(errno) + ")");
+        set_error(path, reason);
         return nullptr;
     }
     uint8_t h[header_size];
-    long length = -1;
-    if (fseek(file.f, 0, SEEK_END) == 0) length = ftell(file.f);
-    if (length < 0 || fseek(file.f, 0, SEEK_SET) != 0) {
-        set_error(path, "cannot read");
-        return nullptr;
-    }
     if (length < header_size || fread(h, 1, header_size, file.f) != size_t(header_size)) {
         set_error(path, "file of " + std::to_string(length) + " bytes, shorter than a header");
         return nullptr;
@@ -43,20 +42,31 @@ uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out) {
     int id_length = h[0];
     int width = h[12] | h[13] << 8, height = h[14] | h[15] << 8;
     bool top_first = h[17] & 0x80; // only bit 7 decides the row order
+    std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
+    // Larger images would leave an incomplete texture that draws as white.
+    GLint gl_max = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &gl_max);
     if (width == 0 || height == 0) {
-        set_error(path,
-                  "image of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+        set_error(path, "image of " + size);
         return nullptr;
     }
-    size_t row = size_t(width) * 3, size = row * size_t(height);
-    long needed = header_size + id_length + long(size);
+    if (gl_max > 0 && (width > gl_max || height > gl_max)) {
+        set_error(path, "image of " + size + ", over this OpenGL's " + std::to_string(gl_max));
+        return nullptr;
+    }
+    if (int64_t(width) * height > max_pixels) {
+        set_error(path, "image of " + size + ", over the limit of " +
+                            std::to_string(max_texture_pixels) + " texture pixels per scene");
+        return nullptr;
+    }
+    size_t row = size_t(width) * 3, bytes = row * size_t(height);
+    int64_t needed = header_size + id_length + int64_t(bytes);
     if (length < needed) {
-        set_error(path, "file of " + std::to_string(length) + " bytes, " + std::to_string(width) +
-                            " x " + std::to_string(height) + " pixels need " +
+        set_error(path, "file of " + std::to_string(length) + " bytes, " + size + " need " +
                             std::to_string(needed));
         return nullptr;
     }
-    uint8_t* pixels = static_cast<uint8_t*>(malloc(size));
+    uint8_t* pixels = static_cast<uint8_t*>(malloc(bytes));
     if (!pixels) {
         set_error(path, "out of memory");
         return nullptr;
@@ -71,7 +81,7 @@ uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out) {
         set_error(path, "read failed");
         return nullptr;
     }
-    for (size_t p = 0; p < size; p += 3) {
+    for (size_t p = 0; p < bytes; p += 3) {
         uint8_t b = pixels[p];
         pixels[p] = pixels[p + 2];
         pixels[p + 2] = b;
@@ -81,6 +91,10 @@ uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out) {
     return pixels;
 }
 
+uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out) {
+    return read_tga(path, width_out, height_out, max_texture_pixels);
+}
+
 void drop_texture(material* m) {
     if (!m->pixels) return;
     glDeleteTextures(1, &m->texture);
@@ -88,15 +102,7 @@ void drop_texture(material* m) {
     m->pixels = nullptr;
 }
 
-bool make_texture(material* m, const std::string& path) {
-    // Larger images would leave an incomplete texture that draws as white.
-    GLint max = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
-    if (max > 0 && (m->width > max || m->height > max)) {
-        set_error(path, "image of " + std::to_string(m->width) + " x " + std::to_string(m->height) +
-                            " pixels, over this OpenGL's " + std::to_string(max));
-        return false;
-    }
+void make_texture(material* m) {
     glGenTextures(1, &m->texture);
     glBindTexture(GL_TEXTURE_2D, m->texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
@@ -115,5 +121,4 @@ bool make_texture(material* m, const std::string& path) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, m->width, m->height, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  m->pixels);
     if (packed) glPopClientAttrib();
-    return true;
 }

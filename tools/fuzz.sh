@@ -22,7 +22,7 @@ if [ ! -f "$data/music.ogg" ]; then
 fi
 
 flags="-std=c++17 -g -O1 -I$root -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined"
-scene_src="scene/loader.cpp scene/mtl.cpp scene/tga.cpp tests/fuzz/gl_stub.cpp"
+scene_src="scene/loader.cpp scene/mtl.cpp scene/tga.cpp platform/datadir.cpp tests/fuzz/gl_stub.cpp"
 build() { # name sources... -- libraries...
     name=$1
     shift
@@ -31,8 +31,9 @@ build() { # name sources... -- libraries...
 }
 build fuzz_scene tests/fuzz/fuzz_scene.cpp $scene_src
 build fuzz_tga tests/fuzz/fuzz_tga.cpp $scene_src
-build fuzz_png tests/fuzz/fuzz_png.cpp platform/pixmap.cpp $(pkg-config --cflags --libs libpng)
-build fuzz_ogg tests/fuzz/fuzz_ogg.cpp platform/audio/ogg.cpp \
+build fuzz_png tests/fuzz/fuzz_png.cpp platform/pixmap.cpp platform/datadir.cpp \
+    $(pkg-config --cflags --libs libpng)
+build fuzz_ogg tests/fuzz/fuzz_ogg.cpp platform/audio/ogg.cpp platform/datadir.cpp \
     $(pkg-config --cflags --libs vorbisfile vorbis ogg)
 
 # Seeds: fresh each run; the grown corpus is kept in $out/corpus.
@@ -41,15 +42,18 @@ rm -rf "$seeds"
 cp -r "$root/tests/fuzz/seeds" "$seeds"
 for f in "$data"/*.tga; do cp "$f" "$seeds/tga/"; done
 for f in "$data"/img0*.png "$data"/icon.png; do cp "$f" "$seeds/png/"; done
-# The soundtrack cut short: headers alone, and a few pages of audio.
+# The soundtrack cut short: headers alone, and a few pages of audio; and its
+# first pages with the last one announcing 3.3 hours.
 for n in 4096 12000 40000; do head -c $n "$data/music.ogg" >"$seeds/ogg/music_$n.ogg"; done
-# Scenes with their libraries, textures pointed at the fuzzer's own t.tga.
+python3 "$root/tests/fuzz/make_seeds.py" --lying-ogg "$data/music.ogg" "$seeds/ogg/lying.ogg"
+# Scenes with their libraries (read as m.mtl), textures pointed at the
+# fuzzer's own t.tga.
 for s in scene1 scene2; do
-    { cat "$data/$s.obj"; printf '\000'; sed 's/^map_Kd .*/map_Kd t.tga/' "$data/$s.mtl"; } \
-        >"$seeds/scene/$s"
+    { sed 's/^mtllib .*/mtllib m.mtl/' "$data/$s.obj"; printf '\000'
+      sed 's/^map_Kd .*/map_Kd t.tga/' "$data/$s.mtl"; } >"$seeds/scene/$s"
     # Its first lines with the whole library: short enough for many runs a second.
-    { head -c 6000 "$data/$s.obj" | sed '$d'; printf '\000'; cat "$data/$s.mtl"; } |
-        sed 's/^map_Kd .*/map_Kd t.tga/' >"$seeds/scene/${s}_head"
+    { head -c 6000 "$data/$s.obj" | sed '$d' | sed 's/^mtllib .*/mtllib m.mtl/'; printf '\000'
+      sed 's/^map_Kd .*/map_Kd t.tga/' "$data/$s.mtl"; } >"$seeds/scene/${s}_head"
 done
 
 # Leaks count as findings.

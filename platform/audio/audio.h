@@ -7,9 +7,15 @@
 // Sounds and channels are made on the main thread; the audio thread touches
 // only preallocated memory and takes no lock. With every handle in use,
 // PlaySound and CueSound give the empty handle 0, on which calls do nothing.
+// Sounds: regular Ogg Vorbis files of at most 32 MB, mono or stereo, of at
+// most 5 minutes at 48000 Hz (55 MB decoded, a second or two of decoding);
+// memory grows with what is decoded, not with the length the stream announces.
 #pragma once
 
 #include <cstdint>
+
+const int64_t kMaxSoundFileBytes = int64_t(32) << 20;
+const int64_t kMaxSoundFrames = int64_t(5) * 60 * 48000;
 
 struct TAudioSample {
     int length = 0;   // frames
@@ -34,11 +40,14 @@ struct TChannel {
     uint32_t handle = 0; // 0: no channel
 };
 
-// Decodes the whole file, spare frame included; null, with one line on
-// stderr, when it cannot be opened, is not mono or stereo Ogg Vorbis, or
+// Decodes the whole file, spare frame included; null, printing nothing, when
+// it cannot be opened, is not mono or stereo Ogg Vorbis within the limits, or
 // fails to decode.
 TAudioSample* LoadAudioSample(const char* path);
 TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
+// Why the last LoadSound or LoadAudioSample failed: "path: reason", with
+// libvorbis's meaning of its error code for a damaged file.
+const char* SoundLoadError();
 // Makes a sound of decoded frames (taking ownership, spare frame included);
 // null if unusable.
 TSound* CreateSound(TAudioSample* sample, int flags = 0);

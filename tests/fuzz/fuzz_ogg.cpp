@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TAudioSample* sample = LoadAudioSample(FuzzFile(data, size));
     if (sample) {
-        // The whole announced length must be there to be mixed.
+        // Every frame the sample reports must be in its buffer.
         const size_t count = size_t(sample->length) * size_t(sample->channels);
         if (count) {
             volatile int16_t last = sample->samples[count - 1];

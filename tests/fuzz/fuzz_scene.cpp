@@ -1,6 +1,7 @@
-// OBJ and MTL parsing: the input up to its first zero byte is the scene
-// text, the rest the material library that its "mtllib" lines read.
-// "map_Kd t.tga" finds a small texture in a scratch directory.
+// OBJ and MTL loading through the real file path, as the demo reads data/:
+// the input up to its first zero byte is written as s.obj, the rest as m.mtl,
+// into a scratch directory that also holds a small texture t.tga and a TGA
+// header of 32768 x 32768 pixels, big.tga; load_scene("s.obj") reads them.
 #include "scene/scene.h"
 
 #include <unistd.h>
@@ -12,8 +13,15 @@
 
 namespace {
 
+std::string dir;
+
+void Write(const std::string& name, const void* bytes, size_t size) {
+    std::FILE* f = std::fopen((dir + name).c_str(), "wb");
+    if (!f || (size && std::fwrite(bytes, 1, size, f) != size)) std::abort();
+    std::fclose(f);
+}
+
 void MakeScratchDir() {
-    static std::string dir;
     if (!dir.empty()) return;
     char tmpl[] = "/tmp/fuzz-scene-XXXXXX";
     if (!mkdtemp(tmpl)) std::abort();
@@ -21,9 +29,9 @@ void MakeScratchDir() {
     // 2 x 1 pixels, 24-bit, bottom row first.
     const unsigned char tga[] = {0, 0, 2, 0, 0,  0, 0,  0,  0,  0,  0,  0,
                                  2, 0, 1, 0, 24, 0, 10, 20, 30, 40, 50, 60};
-    std::FILE* f = std::fopen((dir + "t.tga").c_str(), "wb");
-    if (!f || std::fwrite(tga, 1, sizeof tga, f) != sizeof tga) std::abort();
-    std::fclose(f);
+    Write("t.tga", tga, sizeof tga);
+    const unsigned char big[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0, 0x80, 24, 0};
+    Write("big.tga", big, sizeof big);
     set_path(dir.c_str());
 }
 
@@ -33,15 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MakeScratchDir();
     const uint8_t* split = static_cast<const uint8_t*>(std::memchr(data, 0, size));
     const size_t obj_size = split ? size_t(split - data) : size;
-    std::string obj(reinterpret_cast<const char*>(data), obj_size);
-    std::string mtl =
-        split ? std::string(reinterpret_cast<const char*>(split + 1), size - obj_size - 1)
-              : std::string();
-    mtl = mtl.c_str(); // up to its own first zero byte
-    scene s{};
-    get_scene(&s, &obj[0], mtl.c_str());
-    for (material* m = s.materials; m; m = m->next)
-        free(m->pixels);
-    delete_scene(&s);
+    Write("s.obj", data, obj_size);
+    Write("m.mtl", split ? split + 1 : data, split ? size - obj_size - 1 : 0);
+    scene* s = load_scene("s.obj");
+    if (s) {
+        for (material* m = s->materials; m; m = m->next)
+            free(m->pixels);
+        delete_scene(s);
+        free(s);
+    }
     return 0;
 }

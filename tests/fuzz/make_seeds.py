@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Writes the small hand-made fuzz seeds into seeds/ (kept in the tree; run
-again only to change them). The generated demo data adds the large ones."""
+again only to change them). The generated demo data adds the large ones;
+with --lying-ogg IN OUT it writes the first pages of IN, the last of them
+announcing 3.3 hours, to OUT."""
 import os
 import struct
+import sys
 import zlib
 
 HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "seeds")
@@ -50,7 +53,44 @@ def ogg_page(packet, header_type, granule, serial, sequence):
     return bytes(page)
 
 
+def lying_ogg(src, dst, keep=60000):
+    data = open(src, "rb").read()
+    pages, at = [], 0
+    while at < len(data) and at < keep:
+        segments = data[at + 26]
+        size = 27 + segments + sum(data[at + 27:at + 27 + segments])
+        pages.append(bytearray(data[at:at + size]))
+        at += size
+    last = pages[-1]
+    struct.pack_into("<q", last, 6, int(3.3 * 3600 * 44100))
+    struct.pack_into("<I", last, 22, 0)
+    struct.pack_into("<I", last, 22, ogg_crc(last))
+    with open(dst, "wb") as f:
+        f.write(b"".join(pages))
+
+
+def hostile_seeds():
+    """Files made to hurt: each must be refused promptly, within memory."""
+    put("tga", "huge_header.tga", struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0,
+                                              0, 32768, 32768, 24, 0))
+    put("png", "huge_header.png", png(16384, 16384, 2, 8, []))
+    tri = b"v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\no a\ng b\n"
+    put("scene", "long_face", tri + b"f" + b" 1//1" * 10000 + b" 9//1\n")
+    library = b"mtllib m.mtl\n" + tri + b"usemtl m\nf 1//1 2//1 3//1\n\0newmtl m\n"
+    for name, texture in (("texture_up_the_tree", b"../../../../etc/shadow"),
+                          ("texture_absolute", b"/etc/hostname"),
+                          ("texture_huge", b"big.tga"),
+                          ("texture_control_characters", b"\x1b]0;x\x07\x1b[31m\xc2\x9b.tga")):
+        put("scene", name, library + b"map_Kd " + texture + b"\n")
+    put("scene", "library_up_the_tree", b"mtllib ../m.mtl\n" + tri)
+    put("scene", "two_libraries", b"mtllib m.mtl\nmtllib m.mtl\n" + tri + b"\0newmtl m\n")
+
+
 def main():
+    if sys.argv[1:2] == ["--lying-ogg"]:
+        lying_ogg(sys.argv[2], sys.argv[3])
+        return
+    hostile_seeds()
     put("tga", "bottom_first.tga", tga(2, 3, False))
     put("tga", "top_first_id.tga", tga(3, 2, True, b"ninefold"))
     put("tga", "short.tga", tga(4, 4, False)[:30])

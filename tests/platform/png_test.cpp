@@ -135,7 +135,7 @@ struct BadCase {
 
 class PngBadFile : public ::testing::TestWithParam<BadCase> {};
 
-TEST_P(PngBadFile, ReturnsNullWithoutOutput) {
+TEST_P(PngBadFile, ReturnsNullWithoutOutputLeavingAReason) {
     TempDir dir;
     Bytes valid = ValidPng(dir);
     ASSERT_GT(valid.size(), 100u);
@@ -149,6 +149,9 @@ TEST_P(PngBadFile, ReturnsNullWithoutOutput) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(pm, nullptr);
     EXPECT_EQ(image, nullptr);
+    std::string reason = ImageLoadError();
+    EXPECT_EQ(reason.rfind(path + ": ", 0), 0u) << reason;
+    EXPECT_GT(reason.size(), path.size() + 2) << reason;
     delete pm;
 }
 

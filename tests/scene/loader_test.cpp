@@ -199,13 +199,12 @@ TEST(SceneLoader, MissingTextureFailsTheLoad) {
     WriteFile(dir + "a.obj", "mtllib a.mtl\nv 0 0 0\n");
     WriteFile(dir + "a.mtl", "newmtl wood\nmap_Kd missing.tga\n");
     set_path(dir.c_str());
-    ::testing::internal::CaptureStderr();
     scene* s = load_scene("a.obj");
-    std::string err = ::testing::internal::GetCapturedStderr();
     set_path("");
     EXPECT_EQ(s, nullptr);
-    EXPECT_NE(err.find(dir + "a.mtl:2"), std::string::npos) << err;
-    EXPECT_NE(err.find("missing.tga"), std::string::npos) << "names the texture: " << err;
+    std::string reason = scene_error();
+    EXPECT_EQ(reason.rfind(dir + "a.mtl:2: ", 0), 0u) << reason;
+    EXPECT_NE(reason.find(dir + "missing.tga"), std::string::npos) << reason;
 }
 
 TEST(SceneLoader, LoadSceneReadsFilesUnderThePrefix) {

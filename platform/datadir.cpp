@@ -21,12 +21,12 @@ bool missing = false;
 
 // Any kind of file counts: one that is not a regular file is then named by
 // the scene loader, rather than sending the search elsewhere.
-bool has_data(const std::string& dir) {
+bool HasData(const std::string& dir) {
     struct stat st;
     return stat((dir + "/data/scene1.obj").c_str(), &st) == 0;
 }
 
-std::string executable_dir() {
+std::string ExecutableDir() {
     char path[4096];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0) return "";
@@ -36,7 +36,7 @@ std::string executable_dir() {
 }
 
 // Records a directory to look in; false when it was looked in already.
-bool note_tried(const std::string& dir) {
+bool NoteTried(const std::string& dir) {
     for (const std::string& d : tried)
         if (d == dir) return false;
     tried.push_back(dir);
@@ -52,19 +52,19 @@ bool FindDataDirectory() {
     tried_text.clear();
     missing = false;
     char cwd[4096];
-    note_tried(getcwd(cwd, sizeof cwd) ? cwd : ".");
-    if (has_data(".")) return true;
+    NoteTried(getcwd(cwd, sizeof cwd) ? cwd : ".");
+    if (HasData(".")) return true;
 
     std::string candidates[3];
-    std::string exe = executable_dir();
+    std::string exe = ExecutableDir();
     candidates[0] = exe;
     // An installed program finds its data through the prefix it was built
     // for, or relative to itself when the package was installed elsewhere.
     candidates[1] = DEMO_INSTALLED_DATA_PARENT;
     if (!exe.empty()) candidates[2] = exe + "/../share/ninefold";
     for (const std::string& dir : candidates) {
-        if (dir.empty() || !note_tried(dir)) continue;
-        if (has_data(dir) && chdir(dir.c_str()) == 0) return true;
+        if (dir.empty() || !NoteTried(dir)) continue;
+        if (HasData(dir) && chdir(dir.c_str()) == 0) return true;
     }
     missing = true;
     return false;

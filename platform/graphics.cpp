@@ -76,19 +76,19 @@ TGraphicsDriver gl2d_driver = {"GL2D"};
 std::atomic<int> pending_signal{0};
 sem_t stop_requested;
 
-[[noreturn]] void exit_process(int status) {
+[[noreturn]] void ExitProcess(int status) {
     if (display_state.exit_hook) display_state.exit_hook(status);
     std::exit(status);
 }
 
 // Only async-signal-safe work here: the main thread acts on the flag at its
 // next poll, and the watchdog ends the process if that poll does not come.
-void on_stop_signal(int sig) {
+void OnStopSignal(int sig) {
     pending_signal.store(sig);
     sem_post(&stop_requested);
 }
 
-void stop_watchdog() {
+void StopWatchdog() {
     while (sem_wait(&stop_requested) != 0 && errno == EINTR) {
     }
     timespec grace = {0, kStopGraceNs};
@@ -99,23 +99,23 @@ void stop_watchdog() {
     _exit(0);
 }
 
-void install_stop_signals() {
+void InstallStopSignals() {
     static bool installed = false;
     if (installed) return;
     installed = true;
     // SDL would turn these into quit events, which the demo refuses.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     sem_init(&stop_requested, 0, 0);
-    std::thread(stop_watchdog).detach();
+    std::thread(StopWatchdog).detach();
     struct sigaction sa = {};
-    sa.sa_handler = on_stop_signal;
+    sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         sigaction(sig, &sa, nullptr);
 }
 
 // Maps SDL key codes onto the demo's key code space (see the header).
-int key_code(SDL_Keycode k) {
+int KeyCode(SDL_Keycode k) {
     if (k == SDLK_ESCAPE) return 27;
     if (k == SDLK_RETURN || k == SDLK_KP_ENTER) return 13;
     if (k == SDLK_SPACE) return 32;
@@ -130,20 +130,20 @@ int key_code(SDL_Keycode k) {
     return -1;
 }
 
-void clear_keys() {
+void ClearKeys() {
     for (int i = 0; i < kKeyCount; ++i) {
         display_state.key_down[i] = false;
         display_state.key_hits[i] = 0;
     }
 }
 
-void key_event(int key, bool down) {
+void KeyEvent(int key, bool down) {
     if (key < 0 || key >= kKeyCount) return;
     if (down && !display_state.key_down[key]) ++display_state.key_hits[key];
     display_state.key_down[key] = down;
 }
 
-void close_display() {
+void CloseDisplay() {
     TGraphics* d = display_state.display;
     if (!d) return;
     if (d->context) {
@@ -160,31 +160,31 @@ void close_display() {
     SDL_ShowCursor(SDL_ENABLE);
 }
 
-[[noreturn]] void fatal(const char* message, const char* reason) {
+[[noreturn]] void Fatal(const char* message, const char* reason) {
     if (reason && *reason)
         std::fprintf(stderr, "ninefold: %s: %s\n", message, reason);
     else
         std::fprintf(stderr, "ninefold: %s\n", message);
-    close_display();
-    exit_process(1);
+    CloseDisplay();
+    ExitProcess(1);
 }
 
-[[noreturn]] void no_display(const char* reason) {
-    fatal("no display", reason);
+[[noreturn]] void NoDisplay(const char* reason) {
+    Fatal("no display", reason);
 }
 
 // SDL falls back to drivers that show nothing (offscreen, dummy) when no
 // display server answers; the demo would then play unseen.
-bool shows_nothing(const char* driver) {
+bool ShowsNothing(const char* driver) {
     return !driver || !std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy");
 }
 
 // Connections to a display server are occasionally refused while it is busy
 // (Xvfb drops some handshakes under load), and SDL then silently falls back
 // to a driver that shows nothing: try a few times before giving up.
-void open_video() {
+void OpenVideo() {
     if (display_state.video_up) return;
-    install_stop_signals();
+    InstallStopSignals();
     const char* x = std::getenv("DISPLAY");
     const char* wl = std::getenv("WAYLAND_DISPLAY");
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
@@ -192,55 +192,55 @@ void open_video() {
     // Nothing names a display: say so before SDL probes its back ends (and
     // they print their own complaints), unless a back end was chosen.
     if (!named && !display_state.hidden && !(chosen && *chosen))
-        no_display("neither DISPLAY nor WAYLAND_DISPLAY is set");
+        NoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
     for (int attempt = 0; attempt < 10; ++attempt) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) no_display(SDL_GetError());
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) NoDisplay(SDL_GetError());
         display_state.video_up = true;
-        if (display_state.hidden || !shows_nothing(SDL_GetCurrentVideoDriver())) return;
+        if (display_state.hidden || !ShowsNothing(SDL_GetCurrentVideoDriver())) return;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         display_state.video_up = false;
-        if (!named) no_display("neither DISPLAY nor WAYLAND_DISPLAY is set");
+        if (!named) NoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
         SDL_Delay(100);
     }
     char reason[256];
     std::snprintf(reason, sizeof reason, "cannot open display \"%s\"", x && *x ? x : wl);
-    no_display(reason);
+    NoDisplay(reason);
 }
 
-template <typename Fn> bool look_up(Fn& fn, const char* name) {
+template <typename Fn> bool LookUp(Fn& fn, const char* name) {
     fn = reinterpret_cast<Fn>(SDL_GL_GetProcAddress(name));
     return fn != nullptr;
 }
 
-bool look_up_row_order(SurfaceCalls& gl) {
+bool LookUpRowOrder(SurfaceCalls& gl) {
     gl.FramebufferParameteri = nullptr;
     // The core entry point takes it on desktop contexts; the extension's own
     // one is refused there.
     if (SDL_GL_ExtensionSupported("GL_MESA_framebuffer_flip_y"))
-        look_up(gl.FramebufferParameteri, "glFramebufferParameteri");
+        LookUp(gl.FramebufferParameteri, "glFramebufferParameteri");
     return true;
 }
 
-bool look_up_surface_calls(SurfaceCalls& gl) {
+bool LookUpSurfaceCalls(SurfaceCalls& gl) {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     int major = version ? std::atoi(version) : 0;
     if (major < 3 && !SDL_GL_ExtensionSupported("GL_ARB_framebuffer_object")) return false;
-    return look_up(gl.GenFramebuffers, "glGenFramebuffers") &&
-           look_up(gl.DeleteFramebuffers, "glDeleteFramebuffers") &&
-           look_up(gl.BindFramebuffer, "glBindFramebuffer") &&
-           look_up(gl.CheckFramebufferStatus, "glCheckFramebufferStatus") &&
-           look_up(gl.GenRenderbuffers, "glGenRenderbuffers") &&
-           look_up(gl.DeleteRenderbuffers, "glDeleteRenderbuffers") &&
-           look_up(gl.BindRenderbuffer, "glBindRenderbuffer") &&
-           look_up(gl.RenderbufferStorage, "glRenderbufferStorage") &&
-           look_up(gl.FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-           look_up(gl.BlitFramebuffer, "glBlitFramebuffer") && look_up_row_order(gl);
+    return LookUp(gl.GenFramebuffers, "glGenFramebuffers") &&
+           LookUp(gl.DeleteFramebuffers, "glDeleteFramebuffers") &&
+           LookUp(gl.BindFramebuffer, "glBindFramebuffer") &&
+           LookUp(gl.CheckFramebufferStatus, "glCheckFramebufferStatus") &&
+           LookUp(gl.GenRenderbuffers, "glGenRenderbuffers") &&
+           LookUp(gl.DeleteRenderbuffers, "glDeleteRenderbuffers") &&
+           LookUp(gl.BindRenderbuffer, "glBindRenderbuffer") &&
+           LookUp(gl.RenderbufferStorage, "glRenderbufferStorage") &&
+           LookUp(gl.FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+           LookUp(gl.BlitFramebuffer, "glBlitFramebuffer") && LookUpRowOrder(gl);
 }
 
 // The off-screen surface every frame is drawn into, left bound.
-bool make_surface(TGraphics* d) {
+bool MakeSurface(TGraphics* d) {
     SurfaceCalls& gl = display_state.gl;
-    if (!look_up_surface_calls(gl)) return false;
+    if (!LookUpSurfaceCalls(gl)) return false;
     // No alpha channel unless asked for: blends that read the destination's
     // alpha then see 1, as on a window without one.
     GLenum colour = (d->flags & GRAPHICS_ALPHABUFFER) ? GL_RGBA8 : GL_RGB8;
@@ -273,7 +273,7 @@ bool make_surface(TGraphics* d) {
 // Scales the finished frame onto the window: the largest centred rectangle
 // of the frame's shape, black around it, in the drawable's own pixels (which
 // differ from window units on HiDPI screens).
-void present_surface(TGraphics* d) {
+void PresentSurface(TGraphics* d) {
     const SurfaceCalls& gl = display_state.gl;
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(d->window, &dw, &dh);
@@ -307,7 +307,7 @@ void present_surface(TGraphics* d) {
     glPopAttrib();
 }
 
-SDL_Window* open_window(const TGraphics* d, bool cover_screen) {
+SDL_Window* OpenWindow(const TGraphics* d, bool cover_screen) {
     if (!cover_screen) {
         int w = display_state.hidden_width > 0 ? display_state.hidden_width : d->width;
         int h = display_state.hidden_height > 0 ? display_state.hidden_height : d->height;
@@ -325,29 +325,29 @@ SDL_Window* open_window(const TGraphics* d, bool cover_screen) {
                                 SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
 }
 
-void poll_events() {
+void PollEvents() {
     if (pending_signal.exchange(0)) {
         EndGraphics();
-        exit_process(0);
+        ExitProcess(0);
     }
     if (!display_state.video_up) return;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
         case SDL_KEYDOWN:
-            key_event(key_code(e.key.keysym.sym), true);
+            KeyEvent(KeyCode(e.key.keysym.sym), true);
             break;
         case SDL_KEYUP:
-            key_event(key_code(e.key.keysym.sym), false);
+            KeyEvent(KeyCode(e.key.keysym.sym), false);
             break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST ||
                 e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
-                clear_keys();
+                ClearKeys();
             break;
         case SDL_APP_TERMINATING:
             EndGraphics();
-            exit_process(0);
+            ExitProcess(0);
         case SDL_QUIT: // the demo ends only by its own decision
         default:
             break;
@@ -364,11 +364,11 @@ void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags) {
     display_state.default_flags = defaultFlags;
 }
 
-void RuntimeError(const char* message) { fatal(message, nullptr); }
+void RuntimeError(const char* message) { Fatal(message, nullptr); }
 
 TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
-    close_display();
-    open_video();
+    CloseDisplay();
+    OpenVideo();
 
     auto* d = new TGraphics;
     d->width = width;
@@ -378,7 +378,7 @@ TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     d->flags = flags | display_state.default_flags;
     display_state.display = d;
     // Loaded here so that a machine without OpenGL is told so.
-    if (SDL_GL_LoadLibrary(nullptr) != 0) fatal("Unable to create GL Context", SDL_GetError());
+    if (SDL_GL_LoadLibrary(nullptr) != 0) Fatal("Unable to create GL Context", SDL_GetError());
     d->gl_loaded = true;
 
     // The window only shows the finished frame; depth, stencil and alpha
@@ -390,20 +390,20 @@ TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (d->flags & GRAPHICS_BACKBUFFER) ? 1 : 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
 
-    d->window = open_window(d, depth != 0 && !display_state.hidden);
-    if (!d->window) fatal("Unable to set display mode", SDL_GetError());
+    d->window = OpenWindow(d, depth != 0 && !display_state.hidden);
+    if (!d->window) Fatal("Unable to set display mode", SDL_GetError());
     d->context = SDL_GL_CreateContext(d->window);
-    if (!d->context) fatal("Unable to create GL Context", SDL_GetError());
+    if (!d->context) Fatal("Unable to create GL Context", SDL_GetError());
     SDL_GL_MakeCurrent(d->window, d->context);
-    if (!make_surface(d)) fatal("Unable to create GL Context", "no off-screen framebuffer");
+    if (!MakeSurface(d)) Fatal("Unable to create GL Context", "no off-screen framebuffer");
     display_state.swap_interval = -2; // a new context starts with its own setting
-    clear_keys();
+    ClearKeys();
     ResetDraw2D(width, height);
     return d;
 }
 
 void EndGraphics() {
-    close_display();
+    CloseDisplay();
     if (display_state.video_up) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         display_state.video_up = false;
@@ -424,13 +424,13 @@ void Flip(int sync) {
         SDL_GL_SetSwapInterval(interval);
         display_state.swap_interval = interval;
     }
-    present_surface(d);
+    PresentSurface(d);
     SDL_GL_SwapWindow(d->window);
-    poll_events();
+    PollEvents();
 }
 
 int KeyHit(int key) {
-    poll_events();
+    PollEvents();
     if (key < 0 || key >= kKeyCount) return 0;
     int n = display_state.key_hits[key];
     display_state.key_hits[key] = 0;
@@ -443,8 +443,8 @@ int GraphicsDepth() { return display_state.display ? display_state.display->dept
 int GraphicsHertz() { return display_state.display ? display_state.display->hertz : 0; }
 int GraphicsFlags() { return display_state.display ? display_state.display->flags : 0; }
 
-void InjectKeyDown(int key) { key_event(key, true); }
-void InjectKeyUp(int key) { key_event(key, false); }
+void InjectKeyDown(int key) { KeyEvent(key, true); }
+void InjectKeyUp(int key) { KeyEvent(key, false); }
 void SetFlipHook(FlipHook hook, void* user) {
     display_state.flip_hook = hook;
     display_state.flip_user = user;

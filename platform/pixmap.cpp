@@ -42,22 +42,22 @@ std::string picture_error; // "path: reason" of the last failed load
 
 // One decoding: what must be released when libpng jumps out of it. It lives
 // in the caller's frame, so its fields keep their values across the jump.
-struct png_job {
+struct PngJob {
     TPixmap* pixmap = nullptr;
     png_bytep* rows = nullptr;
     std::string reason;
 };
 
-void png_fail(png_structp png, png_const_charp message) {
-    static_cast<png_job*>(png_get_error_ptr(png))->reason = message;
+void PngFail(png_structp png, png_const_charp message) {
+    static_cast<PngJob*>(png_get_error_ptr(png))->reason = message;
     png_longjmp(png, 1);
 }
-void png_quiet(png_structp, png_const_charp) {}
+void PngQuiet(png_structp, png_const_charp) {}
 
 // Sets the transforms (16-bit channels stripped; palette, low-bit grey and
 // transparency expanded; grey with alpha into RGBA) and decodes the rows
 // straight into a new pixel map of the result's format.
-void read_rows(png_structp png, png_infop info, png_job& job) {
+void ReadRows(png_structp png, png_infop info, PngJob& job) {
     png_read_info(png, info);
     png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
     if (w > png_uint_32(kMaxPictureSide) || h > png_uint_32(kMaxPictureSide)) {
@@ -95,8 +95,8 @@ void read_rows(png_structp png, png_infop info, png_job& job) {
 
 // libpng reports errors by longjmp; png and info are set before setjmp and
 // not changed after it, so both are valid in the error branch.
-TPixmap* decode_png(FILE* fp, png_job& job) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, png_fail, png_quiet);
+TPixmap* DecodePng(FILE* fp, PngJob& job) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, PngFail, PngQuiet);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -114,7 +114,7 @@ TPixmap* decode_png(FILE* fp, png_job& job) {
     // Ancillary chunks other than tRNS change nothing here: skipped, not kept,
     // text and profiles cannot make libpng hold what they inflate to.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
-    read_rows(png, info, job);
+    ReadRows(png, info, job);
     png_destroy_read_struct(&png, &info, nullptr);
     delete[] job.rows;
     if (job.reason.empty()) return job.pixmap;
@@ -126,7 +126,7 @@ TPixmap* decode_png(FILE* fp, png_job& job) {
 
 TPixmap* LoadPixmapPNG(const char* path) {
     picture_error.clear();
-    png_job job;
+    PngJob job;
     int64_t bytes = 0;
     FILE* fp = OpenDataFile(path, kMaxPictureFileBytes, &bytes, &job.reason);
     TPixmap* pm = nullptr;
@@ -135,7 +135,7 @@ TPixmap* LoadPixmapPNG(const char* path) {
         if (std::fread(sig, 1, 8, fp) != 8 || png_sig_cmp(sig, 0, 8) != 0)
             job.reason = "not a PNG file";
         else
-            pm = decode_png(fp, job);
+            pm = DecodePng(fp, job);
         std::fclose(fp);
     }
     if (!pm) picture_error = std::string(path ? path : "(null)") + ": " + job.reason;

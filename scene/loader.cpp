@@ -18,7 +18,7 @@ struct loader_state {
     std::string error;      // last failure, "file:line: problem"
     std::string obj_source; // file named in messages about OBJ lines
 };
-loader_state st;
+loader_state loader;
 load_counts used;
 
 // Scenes live until exit unless deleted; holding them here keeps them
@@ -51,13 +51,13 @@ bool check_index(long long idx, int count, bool none_ok, const char* what, int l
         return true;
     }
     if (idx < 0) {
-        set_error_at(st.obj_source, line,
+        set_error_at(loader.obj_source, line,
                      std::string("relative ") + what + " index " + std::to_string(idx) +
                          " not supported");
         return false;
     }
     if (idx < 1 || idx > count) {
-        set_error_at(st.obj_source, line,
+        set_error_at(loader.obj_source, line,
                      std::string(what) + " index " + std::to_string(idx) + " outside 1.." +
                          std::to_string(count));
         return false;
@@ -75,7 +75,7 @@ bool parse_reference(const scene* s, const char* r, size_t len, face* f, int k, 
             last = i;
         }
     if (slashes != 2) {
-        set_error_at(st.obj_source, line,
+        set_error_at(loader.obj_source, line,
                      "face reference '" + quoted(std::string(r, len)) +
                          "' is not of the form p/t/n or p//n");
         return false;
@@ -105,7 +105,7 @@ face* parse_face(const scene* s, const std::string& line, int number) {
     while (next_word(p, start))
         ++n;
     if (n == 0) {
-        set_error_at(st.obj_source, number, "face without vertices");
+        set_error_at(loader.obj_source, number, "face without vertices");
         return nullptr;
     }
     face* f = make_record<face>();
@@ -113,7 +113,7 @@ face* parse_face(const scene* s, const std::string& line, int number) {
     f->vi = static_cast<int32_t*>(calloc(3 * size_t(n), sizeof(int32_t)));
     if (!f->vi) {
         free(f);
-        set_error_at(st.obj_source, number, "out of memory");
+        set_error_at(loader.obj_source, number, "out of memory");
         return nullptr;
     }
     f->n = n;
@@ -135,7 +135,7 @@ bool count_lines(const char* text, int& nv, int& nvn, int& nvt) {
         std::string kw = word(lines.line, 0);
         int* c = kw == "v" ? &nv : kw == "vn" ? &nvn : kw == "vt" ? &nvt : nullptr;
         if (c && ++*c > (1 << 28)) {
-            set_error_at(st.obj_source, lines.number, "too many " + kw + " lines");
+            set_error_at(loader.obj_source, lines.number, "too many " + kw + " lines");
             return false;
         }
     }
@@ -145,14 +145,14 @@ bool count_lines(const char* text, int& nv, int& nvn, int& nvt) {
 bool read_library(scene* s, const std::string& line, int number, const char* mtl_text) {
     // One library per scene: each would be read and parsed whole again.
     if (++counts().libraries > 1) {
-        set_error_at(st.obj_source, number, "a second mtllib line (one library per scene)");
+        set_error_at(loader.obj_source, number, "a second mtllib line (one library per scene)");
         return false;
     }
     if (mtl_text) {
-        set_mtl_source(st.obj_source + " (library text)");
+        set_mtl_source(loader.obj_source + " (library text)");
         return get_mtl(s, mtl_text) == 0;
     }
-    std::string name = word(line, 1), path, where = st.obj_source + ":" + std::to_string(number);
+    std::string name = word(line, 1), path, where = loader.obj_source + ":" + std::to_string(number);
     if (name.empty()) {
         set_error(where, "mtllib without a file name");
         return false;
@@ -178,7 +178,7 @@ struct fill_state {
 
 bool count_record(int& used, int max, const char* what, int number) {
     if (++used <= max) return true;
-    set_error_at(st.obj_source, number, std::string("more than ") + std::to_string(max) + " " + what);
+    set_error_at(loader.obj_source, number, std::string("more than ") + std::to_string(max) + " " + what);
     return false;
 }
 
@@ -194,23 +194,23 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
     } else if (kw == "o") {
         if (!count_record(counts().objects, max_objects, "objects", number)) return false;
         object* o = make_record<object>();
-        if (!copy_name(o->name, word(line, 1), st.obj_source, number)) return free(o), false;
+        if (!copy_name(o->name, word(line, 1), loader.obj_source, number)) return free(o), false;
         o->type = OBJECT_MESH;
         if (strncmp(o->name, "pivot_", 6) == 0) o->type = OBJECT_PIVOT;
         if (strncmp(o->name, "point", 5) == 0) o->type = OBJECT_LIGHT, s->has_lights = 1;
         o->next = s->objects, s->objects = o, fs.obj = o;
     } else if (kw == "g") {
-        if (!fs.obj) return set_error_at(st.obj_source, number, "group before any object"), false;
+        if (!fs.obj) return set_error_at(loader.obj_source, number, "group before any object"), false;
         if (!count_record(counts().groups, max_groups, "groups", number)) return false;
         group* g = make_record<group>();
-        if (!copy_name(g->name, word(line, 1), st.obj_source, number)) return free(g), false;
+        if (!copy_name(g->name, word(line, 1), loader.obj_source, number)) return free(g), false;
         g->list = -1;
         g->next = fs.obj->groups, fs.obj->groups = g, fs.grp = g;
     } else if (kw == "usemtl") {
         auto found = fs.by_name.find(word(line, 1));
         fs.mtl = found == fs.by_name.end() ? nullptr : found->second;
     } else if (kw == "f") {
-        if (!fs.grp) return set_error_at(st.obj_source, number, "face before any group"), false;
+        if (!fs.grp) return set_error_at(loader.obj_source, number, "face before any group"), false;
         face* f = parse_face(s, line, number);
         if (!f) return false;
         f->next = fs.grp->faces, fs.grp->faces = f;
@@ -267,7 +267,7 @@ void discard_scene(scene* s) {
 } // namespace
 
 void set_error(const std::string& where, const std::string& problem) {
-    st.error = where + ": " + problem;
+    loader.error = where + ": " + problem;
 }
 
 void set_error_at(const std::string& file, int line, const std::string& problem) {
@@ -275,7 +275,7 @@ void set_error_at(const std::string& file, int line, const std::string& problem)
 }
 
 const char* scene_error() {
-    return st.error.c_str();
+    return loader.error.c_str();
 }
 
 load_counts& counts() {
@@ -283,7 +283,7 @@ load_counts& counts() {
 }
 
 bool join_path(const char* name, std::string& out, const std::string& where) {
-    out = st.prefix + name;
+    out = loader.prefix + name;
     if (out.size() <= name_max) return true;
     set_error(where, "path longer than 999 characters: " + out.substr(0, 40) + "...");
     return false;
@@ -320,20 +320,20 @@ char* read_whole(const std::string& path, const std::string& where) {
 }
 
 void set_path(const char* path) {
-    st.prefix = path ? path : "";
+    loader.prefix = path ? path : "";
 }
 
 scene* load_scene(const char* name) {
     std::string path;
-    st.obj_source = name ? name : "";
-    if (!join_path(st.obj_source.c_str(), path, st.obj_source)) return nullptr;
+    loader.obj_source = name ? name : "";
+    if (!join_path(loader.obj_source.c_str(), path, loader.obj_source)) return nullptr;
     char* text = read_whole(path, path);
     if (!text) return nullptr;
     scene* s = make_record<scene>();
-    st.obj_source = path;
+    loader.obj_source = path;
     int rc = get_scene(s, text, nullptr);
     free(text);
-    st.obj_source.clear();
+    loader.obj_source.clear();
     if (rc != 0) {
         discard_scene(s);
         return nullptr;
@@ -345,12 +345,12 @@ scene* load_scene(const char* name) {
 namespace {
 // Messages about text handed to get_scene directly name it "(scene text)".
 struct source_name {
-    bool own = st.obj_source.empty();
+    bool own = loader.obj_source.empty();
     source_name() {
-        if (own) st.obj_source = "(scene text)";
+        if (own) loader.obj_source = "(scene text)";
     }
     ~source_name() {
-        if (own) st.obj_source.clear();
+        if (own) loader.obj_source.clear();
     }
 };
 } // namespace
@@ -366,7 +366,7 @@ int get_scene(scene* s, char* text, const char* mtl_text) {
     s->vn = static_cast<float*>(calloc(3 * size_t(nvn) + 1, sizeof(float)));
     s->vt = static_cast<float*>(calloc(3 * size_t(nvt) + 1, sizeof(float)));
     s->nv = nv, s->nvn = nvn, s->nvt = nvt;
-    if (!s->v || !s->vn || !s->vt) return set_error(st.obj_source, "out of memory"), -1;
+    if (!s->v || !s->vn || !s->vt) return set_error(loader.obj_source, "out of memory"), -1;
     fill_state fs;
     line_reader lines(text);
     while (lines.next())

@@ -45,25 +45,14 @@ std::string Shell(const std::string& command) {
     return out;
 }
 
-// Starts a program on the given X display.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& display) {
-    std::vector<std::string> env_text;
-    for (char** e = environ; *e; ++e) {
-        std::string v = *e;
-        if (v.rfind("DISPLAY=", 0) != 0 && v.rfind("WAYLAND_DISPLAY=", 0) != 0) env_text.push_back(v);
-    }
-    if (!display.empty()) env_text.push_back("DISPLAY=" + display);
-    env_text.push_back("SDL_AUDIODRIVER=dummy");
-    std::vector<char*> argv, envp;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+// Starts a program with this process's environment (DISPLAY set by the test).
+pid_t Spawn(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    for (std::string& v : env_text)
-        envp.push_back(&v[0]);
-    envp.push_back(nullptr);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-    return pid;
+    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
 }
 
 // Waits up to limit_s for the child; its exit status, or -1 if it did not exit.
@@ -91,9 +80,9 @@ uint32_t Be32(const std::string& s, size_t at) {
 
 // The root window as xwd writes it: a big-endian header, colour entries,
 // then 32-bit pixels in the server's byte order.
-Screenshot Capture(const std::string& display) {
+Screenshot Capture() {
     Screenshot shot;
-    std::string f = Shell("DISPLAY=" + display + " xwd -root -silent");
+    std::string f = Shell("xwd -root -silent");
     if (f.size() < 100) return shot;
     uint32_t header = Be32(f, 0), w = Be32(f, 16), h = Be32(f, 20), order = Be32(f, 28);
     uint32_t bpp = Be32(f, 44), line = Be32(f, 48), ncolors = Be32(f, 76);
@@ -146,22 +135,21 @@ class ScreenTest : public ::testing::TestWithParam<ScreenCase> {
         int fds[2];
         if (pipe(fds) != 0) return;
         server_ = Spawn({"Xorg", "-config", dir_ + "/xorg.conf", "-noreset", "-nolisten", "tcp",
-                         "-logfile", dir_ + "/xorg.log", "-displayfd", std::to_string(fds[1])},
-                        "");
+                         "-logfile", dir_ + "/xorg.log", "-displayfd", std::to_string(fds[1])});
         close(fds[1]);
         pollfd p = {fds[0], POLLIN, 0};
         char buf[16] = {};
         if (server_ > 0 && poll(&p, 1, 20000) == 1 && read(fds[0], buf, sizeof buf - 1) > 0)
             display_ = ":" + std::to_string(std::atoi(buf));
         close(fds[0]);
+        setenv("DISPLAY", display_.c_str(), 1);
     }
 
     void StartWindowManager() {
-        wm_ = Spawn({"openbox"}, display_);
+        wm_ = Spawn({"openbox"});
         // The manager announces itself on the root window once it runs.
         for (int i = 0; i < 200; ++i) {
-            if (Shell("DISPLAY=" + display_ + " xprop -root _NET_SUPPORTING_WM_CHECK")
-                    .find("window id") != std::string::npos)
+            if (Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos)
                 return;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
@@ -169,16 +157,16 @@ class ScreenTest : public ::testing::TestWithParam<ScreenCase> {
     }
 
     std::string Mode() {
-        std::string out = Shell("DISPLAY=" + display_ + " xrandr --current");
+        std::string out = Shell("xrandr --current");
         size_t at = out.find("current ");
         return at == std::string::npos ? out : out.substr(at + 8, out.find(',', at) - at - 8);
     }
 
     // Starts the probe and waits until its frame is on screen.
     pid_t ShowProbe(Screenshot& shot) {
-        pid_t pid = Spawn({SCREEN_PROBE}, display_);
+        pid_t pid = Spawn({SCREEN_PROBE});
         for (int i = 0; i < 300 && pid > 0; ++i) {
-            shot = Capture(display_);
+            shot = Capture();
             if (shot.width == 1920 && shot.at(600, 270) == 0xff0000 && shot.at(1320, 810) == 0xffffff)
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -186,15 +174,14 @@ class ScreenTest : public ::testing::TestWithParam<ScreenCase> {
         return pid;
     }
 
-    std::string dir_, display_;
+    std::string dir_, display_; // the server's display, also in DISPLAY
     pid_t server_ = -1, wm_ = -1;
 };
 
 TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
     const std::string before = Mode();
     ASSERT_EQ(before, "1920 x 1080");
-    const bool lists_800x600 =
-        Shell("DISPLAY=" + display_ + " xrandr --current").find("800x600") != std::string::npos;
+    const bool lists_800x600 = Shell("xrandr --current").find("800x600") != std::string::npos;
     ASSERT_EQ(lists_800x600, GetParam().has_800x600) << "the test server's modes are not as intended";
 
     Screenshot shot;
@@ -218,7 +205,7 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
         EXPECT_EQ(shot.at(e.x, e.y), e.rgb) << "at " << e.x << "," << e.y;
     EXPECT_EQ(Mode(), before) << "the mode changed while the demo showed";
 
-    Shell("DISPLAY=" + display_ + " xdotool key Escape");
+    Shell("xdotool key Escape");
     EXPECT_EQ(WaitExit(probe, 10), 0) << "Escape did not end the program with status 0";
     EXPECT_EQ(Mode(), before);
 

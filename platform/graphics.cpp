@@ -424,8 +424,12 @@ void Flip(int sync) {
         SDL_GL_SetSwapInterval(interval);
         display_state.swap_interval = interval;
     }
-    PresentSurface(d);
-    SDL_GL_SwapWindow(d->window);
+    // A hidden window shows nothing: it gets the scaling pass only when a
+    // size was asked for, to measure it.
+    if (!display_state.hidden || display_state.hidden_width > 0) {
+        PresentSurface(d);
+        SDL_GL_SwapWindow(d->window);
+    }
     PollEvents();
 }
 

@@ -53,8 +53,8 @@ using FlipHook = void (*)(void* user);
 void SetFlipHook(FlipHook hook, void* user);
 // Next Graphics call opens a hidden window instead of covering the screen
 // (off-screen rendering for capture, any video driver); Flip then never
-// waits. The window is window_width x window_height (0: the display's size),
-// so the scaling pass can be measured at other screen sizes.
+// waits, and skips the scaling pass unless a window size is given (to
+// measure the pass at that screen size).
 void SetHiddenDisplay(bool hidden, int window_width = 0, int window_height = 0);
 // Replaces the process exit of the fatal paths (tests catch it); null restores exit.
 using ExitHook = void (*)(int status);

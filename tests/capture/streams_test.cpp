@@ -178,7 +178,7 @@ TEST(CaptureStreams, Y4mFrameHoldsThreeFullPlanes) {
 TEST(CaptureStreams, UnwritablePathIsNamed) {
     WavWriter w;
     EXPECT_FALSE(OpenWav(w, "/nonexistent/dir/a.wav"));
-    EXPECT_EQ(w.error, "/nonexistent/dir/a.wav: cannot create file");
+    EXPECT_EQ(w.error.rfind("/nonexistent/dir/a.wav", 0), 0u) << w.error;
 }
 
 TEST(CaptureImage, BoxFilterAveragesAndRounds) {

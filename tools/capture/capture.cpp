@@ -198,7 +198,7 @@ void WriterLoop(JobQueue* queue, Outputs* out) {
 // Starts copying the bound framebuffer into a pixel buffer; the copy runs
 // while the next frame is drawn. Returns the buffer's slot.
 int StartReadBack(CaptureRun& run) {
-    const size_t bytes = size_t(kWidth) * kHeight * 3;
+    const size_t bytes = size_t(kWidth) * kHeight * 4;
     if (!run.pbo[0]) {
         glGenBuffers(2, run.pbo);
         for (GLuint pbo : run.pbo) {
@@ -206,13 +206,11 @@ int StartReadBack(CaptureRun& run) {
             glBufferData(GL_PIXEL_PACK_BUFFER, GLsizeiptr(bytes), nullptr, GL_STREAM_READ);
         }
     }
-    GLint pack = 4;
-    glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    // BGRA: the framebuffer's own layout on common drivers, so the copy
+    // needs no per-pixel repacking there; rows of 4-byte pixels need no padding.
     glBindBuffer(GL_PIXEL_PACK_BUFFER, run.pbo[run.next_slot]);
-    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glReadPixels(0, 0, kWidth, kHeight, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    glPixelStorei(GL_PACK_ALIGNMENT, pack);
     run.next_slot ^= 1;
     return run.next_slot ^ 1;
 }
@@ -229,10 +227,15 @@ void FinishReadBack(CaptureRun& run) {
     glBindBuffer(GL_PIXEL_PACK_BUFFER, run.pbo[run.pending_slot]);
     const auto* rows = static_cast<const uint8_t*>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
     if (rows) {
-        const size_t stride = size_t(kWidth) * 3;
-        for (int y = 0; y < kHeight; ++y)
-            std::copy_n(rows + size_t(kHeight - 1 - y) * stride, stride,
-                        &job.pixels.rgb[size_t(y) * stride]);
+        uint8_t* out = job.pixels.rgb.data();
+        for (int y = 0; y < kHeight; ++y) {
+            const uint8_t* in = rows + size_t(kHeight - 1 - y) * kWidth * 4;
+            for (int x = 0; x < kWidth; ++x, in += 4, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
+        }
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
     }
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);

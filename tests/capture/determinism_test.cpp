@@ -8,7 +8,8 @@
 namespace {
 
 // 24.0 s to 24.3 s at 10 fps: frames 240 to 243, all in section 2.
-const std::vector<std::string> kStretch = {"--fps", "10", "--from", "24", "--to", "24.3"};
+const std::vector<std::string> kStretch = {"--fps", "10",   "--from", "24",
+                                           "--to",  "24.3", "--y4m",  "@OUT@/ninefold.y4m"};
 const size_t kFrames = 4;
 const size_t kFrameBytes = 6 + 800 * 600 * 3; // "FRAME\n" and three full planes
 

@@ -44,8 +44,10 @@ std::vector<char*> Argv(std::vector<std::string>& args) {
 }
 
 TEST(CaptureOptions, ParsesEveryOption) {
-    std::vector<std::string> args = {"tool",       "-o",     "x",   "--fps", "30", "--png",
-                                     "--no-audio", "--from", "1.5", "--to",  "2"};
+    std::vector<std::string> args = {
+        "tool", "-o",         "x",      "--fps",         "30",   "--png", "--y4m",
+        "-",    "--no-audio", "--from", "1.5",           "--to", "2",     "--crf",
+        "0",    "--preset",   "slow",   "--sheet-every", "12"};
     auto argv = Argv(args);
     CaptureOptions o;
     std::string error;
@@ -56,6 +58,10 @@ TEST(CaptureOptions, ParsesEveryOption) {
     EXPECT_FALSE(o.audio);
     EXPECT_EQ(o.from_ms, 1500);
     EXPECT_EQ(o.to_ms, 2000);
+    EXPECT_EQ(o.y4m_path, "-");
+    EXPECT_EQ(o.crf, 0);
+    EXPECT_EQ(o.preset, "slow");
+    EXPECT_EQ(o.sheet_every, 12);
     std::vector<std::string> at = {"tool", "--frames-at", "2.5,70.01,0"};
     auto argv2 = Argv(at);
     CaptureOptions o2;
@@ -87,6 +93,8 @@ INSTANTIATE_TEST_SUITE_P(Options, CaptureBadOption,
                                            std::vector<std::string>{"--from", "5", "--to", "4"},
                                            std::vector<std::string>{"--frames-at", "1,,2"},
                                            std::vector<std::string>{"--frames-at", "1", "--png"},
+                                           std::vector<std::string>{"--crf", "52"},
+                                           std::vector<std::string>{"--preset", ""},
                                            std::vector<std::string>{"--bogus"},
                                            std::vector<std::string>{"-o", ""}));
 
@@ -170,7 +178,7 @@ TEST(CaptureStreams, Y4mFrameHoldsThreeFullPlanes) {
 TEST(CaptureStreams, UnwritablePathIsNamed) {
     WavWriter w;
     EXPECT_FALSE(OpenWav(w, "/nonexistent/dir/a.wav"));
-    EXPECT_EQ(w.error, "/nonexistent/dir/a.wav: cannot create file");
+    EXPECT_EQ(w.error.rfind("/nonexistent/dir/a.wav", 0), 0u) << w.error;
 }
 
 TEST(CaptureImage, BoxFilterAveragesAndRounds) {

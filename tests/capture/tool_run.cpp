@@ -26,7 +26,8 @@ void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run) {
     const std::string log = run->dir + "/stderr.txt";
     run->out = run->dir + "/out";
     std::vector<std::string> all = {CAPTURE_TOOL, "--data", CAPTURE_DATA_PARENT, "-o", run->out};
-    all.insert(all.end(), args.begin(), args.end());
+    for (std::string a : args)
+        all.push_back(a.rfind("@OUT@", 0) == 0 ? run->out + a.substr(5) : a);
     std::vector<char*> argv;
     for (std::string& a : all)
         argv.push_back(a.data());

@@ -16,6 +16,7 @@ struct ToolRun {
     ~ToolRun();
 };
 
-// Runs ninefold_capture with the build's data and "-o <fresh dir>" added.
+// Runs ninefold_capture with the build's data and "-o <fresh dir>" added;
+// an argument starting with "@OUT@" starts with that directory instead.
 void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run);
 std::string ReadFileBytes(const std::string& path);

@@ -1,10 +1,11 @@
 // ninefold_capture: runs the demo's own main program on a virtual clock at a
 // fixed frame rate on a hidden 800x600 display, reads every frame back and
-// writes a lossless video stream (y4m or PNG frames), the mixer's soundtrack
-// (WAV), a muxed video when ffmpeg is in PATH, and a contact sheet. Frame k
-// is drawn at demo time round(k * 1000 / fps) ms; the audio of frame k's
-// interval is mixed right after its presentation, so the mixer sees the same
-// clock as the pictures. One capture per process: the demo runs once.
+// pipes it, with the mixer's soundtrack, into ffmpeg while the demo renders
+// (an H.264/AAC MP4); it also writes the soundtrack as WAV, a contact sheet
+// and, on request, lossless PNG frames or a y4m stream. Frame k is drawn at
+// demo time round(k * 1000 / fps) ms; the audio of frame k's interval is
+// mixed right after its presentation, so the mixer sees the same clock as the
+// pictures. One capture per process: the demo runs once.
 #pragma once
 
 #include <cstdint>
@@ -15,8 +16,12 @@ struct CaptureOptions {
     std::string out_dir = "capture"; // made absolute before the data directory is entered
     std::string data_parent;         // holds data/; empty: the executable's directory
     int fps = 60;
-    bool png = false;  // numbered PNG frames instead of one y4m stream
-    bool audio = true; // write the WAV (the mixer runs either way)
+    int crf = 18;
+    std::string preset = "veryfast"; // keeps up with the renderer on two cores
+    bool png = false;                // numbered PNG frames as well
+    std::string y4m_path;            // lossless stream as well; "-" is stdout
+    bool audio = true;               // write the WAV (the mixer runs either way)
+    int sheet_every = 1;             // seconds between contact sheet thumbnails
     int32_t from_ms = 0;
     int32_t to_ms = INT32_MAX;
     std::vector<int32_t> frames_at_ms; // non-empty: only PNG frames at these times
@@ -35,7 +40,3 @@ int64_t AudioFrameAt(int32_t ms);
 
 // Runs the whole capture; returns the process exit status.
 int RunCapture(const CaptureOptions& options);
-
-// Runs ffmpeg on the finished streams in out_dir; false with a reason.
-bool MuxWithFfmpeg(const CaptureOptions& options, int64_t first_frame, bool with_audio,
-                   std::string* message);

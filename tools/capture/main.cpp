@@ -59,6 +59,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     options.out_dir = Absolute(options.out_dir);
+    if (!options.y4m_path.empty() && options.y4m_path != "-")
+        options.y4m_path = Absolute(options.y4m_path);
     if (!MakeDirs(options.out_dir)) {
         std::fprintf(stderr, "ninefold_capture: %s: cannot make the output directory\n",
                      options.out_dir.c_str());

@@ -9,13 +9,18 @@
 namespace {
 
 const char* const kUsage =
-    "usage: ninefold_capture [-o DIR] [--data DIR] [--fps N] [--png] [--no-audio]\n"
+    "usage: ninefold_capture [-o DIR] [--data DIR] [--fps N] [--crf N] [--preset P]\n"
+    "                        [--png] [--y4m FILE|-] [--no-audio] [--sheet-every S]\n"
     "                        [--from S] [--to S] [--frames-at S1,S2,...]\n"
     "  -o DIR          output directory (default ./capture, made if missing)\n"
     "  --data DIR      directory that holds data/ (default: beside the executable)\n"
     "  --fps N         frames per second of demo time, 1 to 240 (default 60)\n"
-    "  --png           numbered PNG frames instead of one y4m stream\n"
-    "  --no-audio      write no WAV\n"
+    "  --crf N         H.264 quality of ninefold.mp4, 0 (lossless) to 51 (default 18)\n"
+    "  --preset P      x264 speed preset (default veryfast)\n"
+    "  --png           numbered PNG frames as well\n"
+    "  --y4m FILE|-    a lossless 4:4:4 y4m stream as well, to FILE or stdout\n"
+    "  --no-audio      no sound in the MP4 and no WAV\n"
+    "  --sheet-every S one contact sheet thumbnail every S demo seconds (default 1)\n"
     "  --from S/--to S demo seconds to write; the frames before are still drawn\n"
     "  --frames-at ... write only PNG frames at these demo seconds\n";
 
@@ -47,15 +52,46 @@ bool ParseTimeList(const char* text, std::vector<int32_t>* times, std::string* e
     return true;
 }
 
-bool ParseFps(const char* text, int* fps, std::string* error) {
+bool ParseWhole(const char* option, const char* text, int low, int high, int* value,
+                std::string* error) {
     char* end = nullptr;
     long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < 1 || v > 240) {
-        *error = std::string("--fps: expected a whole number from 1 to 240, got '") + text + "'";
+    if (end == text || *end != '\0' || v < low || v > high) {
+        *error = std::string(option) + ": expected a whole number from " + std::to_string(low) +
+                 " to " + std::to_string(high) + ", got '" + text + "'";
         return false;
     }
-    *fps = int(v);
+    *value = int(v);
     return true;
+}
+
+struct WholeOption {
+    const char* name;
+    int CaptureOptions::*field;
+    int low, high;
+};
+
+const WholeOption* FindWholeOption(const char* name) {
+    static const WholeOption kWhole[] = {{"--fps", &CaptureOptions::fps, 1, 240},
+                                         {"--crf", &CaptureOptions::crf, 0, 51},
+                                         {"--sheet-every", &CaptureOptions::sheet_every, 1, 1000}};
+    for (const WholeOption& w : kWhole)
+        if (std::strcmp(name, w.name) == 0) return &w;
+    return nullptr;
+}
+
+// Options that take any non-empty text.
+std::string CaptureOptions::*TextOption(const char* name) {
+    static const struct {
+        const char* name;
+        std::string CaptureOptions::*field;
+    } kText[] = {{"-o", &CaptureOptions::out_dir},
+                 {"--data", &CaptureOptions::data_parent},
+                 {"--y4m", &CaptureOptions::y4m_path},
+                 {"--preset", &CaptureOptions::preset}};
+    for (const auto& t : kText)
+        if (std::strcmp(name, t.name) == 0) return t.field;
+    return nullptr;
 }
 
 } // namespace
@@ -80,17 +116,18 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
             o->png = true;
         } else if (std::strcmp(a, "--no-audio") == 0) {
             o->audio = false;
-        } else if (std::strcmp(a, "-o") == 0 || std::strcmp(a, "--data") == 0) {
+        } else if (std::string CaptureOptions::*field = TextOption(a)) {
             if (!has_value) return value_needed();
             std::string v = argv[++i];
             if (v.empty()) {
-                *error = std::string(a) + ": empty directory name";
+                *error = std::string(a) + ": empty value";
                 return false;
             }
-            (a[1] == 'o' ? o->out_dir : o->data_parent) = v;
-        } else if (std::strcmp(a, "--fps") == 0) {
+            o->*field = v;
+        } else if (const WholeOption* whole = FindWholeOption(a)) {
             if (!has_value) return value_needed();
-            if (!ParseFps(argv[++i], &o->fps, error)) return false;
+            if (!ParseWhole(a, argv[++i], whole->low, whole->high, &(o->*whole->field), error))
+                return false;
         } else if (std::strcmp(a, "--from") == 0 || std::strcmp(a, "--to") == 0) {
             if (!has_value) return value_needed();
             if (!ParseSeconds(a, argv[++i], a[2] == 'f' ? &o->from_ms : &o->to_ms, error))
@@ -108,8 +145,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         *error = "--from: the range starts after it ends";
         return false;
     }
-    if (!o->frames_at_ms.empty() && (range || o->png)) {
-        *error = "--frames-at: cannot be combined with --from, --to or --png";
+    if (!o->frames_at_ms.empty() && (range || o->png || !o->y4m_path.empty())) {
+        *error = "--frames-at: cannot be combined with --from, --to, --png or --y4m";
         return false;
     }
     return true;

@@ -47,15 +47,15 @@ void WavHeader(uint8_t* h, int64_t frames) {
 } // namespace
 
 bool OpenY4m(Y4mWriter& w, const std::string& path, int width, int height, int fps) {
-    w.path = path;
+    w.path = path == "-" ? "stdout" : path;
     w.width = width;
     w.height = height;
     w.planes.assign(size_t(width) * size_t(height) * 3, 0);
-    w.file = std::fopen(path.c_str(), "wb");
+    w.file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
     if (!w.file) return Fail(w.error, w.file, path + ": cannot create file");
     if (std::fprintf(w.file, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C444 XCOLORRANGE=FULL\n", width,
                      height, fps) < 0)
-        return Fail(w.error, w.file, path + ": write failed");
+        return Fail(w.error, w.file, w.path + ": write failed");
     return true;
 }
 

@@ -21,6 +21,7 @@ struct Y4mWriter {
     std::vector<uint8_t> planes; // one frame: Y, then Cb, then Cr
 };
 
+// A path of "-" writes to stdout.
 bool OpenY4m(Y4mWriter& w, const std::string& path, int width, int height, int fps);
 bool WriteY4mFrame(Y4mWriter& w, const RgbImage& frame);
 bool CloseY4m(Y4mWriter& w);

@@ -22,22 +22,9 @@ std::string Vertices12() {
     return t;
 }
 
-const char* kColours = "newmtl blue\nKd 0 0 1\nnewmtl red\nKd 1 0 0\n";
+const char* kColours = "newmtl blue\nKa 0.1 0.2 0.3\nKd 0 0 1\nKs 0.7 0.8 0.9\nNs 96.5\nd 0.5\n"
+                       "newmtl red\nKd 1 0 0\n";
 } // namespace
-
-TEST(SceneLoader, ListsHoldRecordsInReverseFileOrder) {
-    scene* s = ParseScene("o a\no b\n");
-    ASSERT_NE(s, nullptr);
-    ASSERT_NE(s->objects, nullptr);
-    EXPECT_STREQ(s->objects->name, "b");
-    ASSERT_NE(s->objects->next, nullptr);
-    EXPECT_STREQ(s->objects->next->name, "a");
-    EXPECT_EQ(s->objects->next->next, nullptr);
-    EXPECT_EQ(find_object(s, "a"), s->objects->next);
-    EXPECT_EQ(find_object(s, "c"), nullptr);
-    EXPECT_EQ(s->has_lights, 0);
-    FreeScene(s);
-}
 
 TEST(SceneLoader, FaceReferencesWithAndWithoutTextureCoordinates) {
     scene* s =
@@ -46,6 +33,8 @@ TEST(SceneLoader, FaceReferencesWithAndWithoutTextureCoordinates) {
     EXPECT_EQ(s->nv, 12);
     EXPECT_EQ(s->nvn, 12);
     EXPECT_EQ(s->nvt, 12);
+    EXPECT_EQ(std::vector<float>(s->v + 3, s->v + 6), (std::vector<float>{2, 0, 0}));
+    EXPECT_FLOAT_EQ(s->vt[3 * 11], 0.12f);
     const face* quad = s->objects->groups->faces; // the last face read comes first
     ASSERT_EQ(quad->n, 4);
     EXPECT_EQ(Ints(quad->vi, 4), (std::vector<int>{0, 3, 6, 9}));
@@ -56,17 +45,6 @@ TEST(SceneLoader, FaceReferencesWithAndWithoutTextureCoordinates) {
     EXPECT_EQ(Ints(tri->vi, 3), (std::vector<int>{0, 2, 4}));
     EXPECT_EQ(Ints(tri->ti, 3), (std::vector<int>{-1, -1, -1}));
     EXPECT_EQ(Ints(tri->ni, 3), (std::vector<int>{1, 3, 5}));
-    FreeScene(s);
-}
-
-TEST(SceneLoader, VerticesInFileOrderAndVtWithTwoValues) {
-    scene* s = ParseScene("v 1 2 3\nv -4.5 5e1 +6\nvn 0 1 0\nvt 0.25 0.75\nvt 1 2 3\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(std::vector<float>(s->v, s->v + 6), (std::vector<float>{1, 2, 3, -4.5f, 50, 6}));
-    EXPECT_EQ(std::vector<float>(s->vn, s->vn + 3), (std::vector<float>{0, 1, 0}));
-    EXPECT_FLOAT_EQ(s->vt[0], 0.25f);
-    EXPECT_FLOAT_EQ(s->vt[1], 0.75f);
-    EXPECT_EQ(std::vector<float>(s->vt + 3, s->vt + 6), (std::vector<float>{1, 2, 3}));
     FreeScene(s);
 }
 
@@ -85,14 +63,6 @@ TEST(SceneLoader, LightAndPivotObjectsByNameAndPivotLinking) {
     EXPECT_EQ(lamp->pivot, nullptr);
     EXPECT_EQ(pivot->pivot, nullptr);
     EXPECT_EQ(find_object(s, "lid")->angle, 0.0f);
-    FreeScene(s);
-}
-
-TEST(SceneLoader, LastPivotInFileWinsAndLightsCanBeGoverned) {
-    scene* s = ParseScene("o pivot_a_door\no pivot_b_door\no door\no pointer\no pivot_pointer\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(find_object(s, "door")->pivot, find_object(s, "pivot_b_door"));
-    EXPECT_EQ(find_object(s, "pointer")->pivot, find_object(s, "pivot_pointer"));
     FreeScene(s);
 }
 
@@ -142,15 +112,6 @@ TEST(SceneLoader, PivotWithSeveralPolygonsAndTriangles) {
     FreeScene(s);
 }
 
-TEST(SceneLoader, CommentsAndUnknownKeywordsAreSkipped) {
-    scene* s = ParseScene("# o hidden\n#v 1 1 1\ns 1\nusemap x\nvv 1\nO b\no a\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->nv, 0);
-    EXPECT_STREQ(s->objects->name, "a");
-    EXPECT_EQ(s->objects->next, nullptr);
-    FreeScene(s);
-}
-
 TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
     scene* s = ParseScene("mtllib x.mtl\nv 0 0 0\nvn 0 0 1\no a\ng first\nf 1//1\n"
                           "g second\nusemtl red\nf 1//1\nusemtl blue\nf 1//1\n",
@@ -161,23 +122,12 @@ TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
     EXPECT_STREQ(second->material->name, "blue");
     EXPECT_STREQ(first->material->name, "red"); // mtllib makes its last material current
     EXPECT_EQ(s->materials, first->material);
-    FreeScene(s);
-}
-
-TEST(SceneLoader, MaterialValuesFromTheLibrary) {
-    scene* s = ParseScene("mtllib x.mtl\n",
-                          "# lib\nnewmtl m\nKa 0.1 0.2 0.3\nKd 0.4 0.5 0.6\nKs 0.7 0.8 0.9\n"
-                          "Ns 96.5\nd 0.5\nNi 1.5\nillum 2\r\n");
-    ASSERT_NE(s, nullptr);
-    const material* m = s->materials;
-    ASSERT_NE(m, nullptr);
-    EXPECT_STREQ(m->name, "m");
+    const material* m = second->material;
     EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.1f, 0.2f, 0.3f, 1}));
-    EXPECT_EQ(std::vector<float>(m->kd, m->kd + 4), (std::vector<float>{0.4f, 0.5f, 0.6f, 1}));
+    EXPECT_EQ(std::vector<float>(m->kd, m->kd + 4), (std::vector<float>{0, 0, 1, 1}));
     EXPECT_EQ(std::vector<float>(m->ks, m->ks + 4), (std::vector<float>{0.7f, 0.8f, 0.9f, 1}));
     EXPECT_FLOAT_EQ(m->ns, 96.5f);
     EXPECT_FLOAT_EQ(m->d, 0.5f);
-    EXPECT_EQ(m->pixels, nullptr);
     FreeScene(s);
 }
 
@@ -191,34 +141,5 @@ TEST(SceneLoader, GroupWithoutMaterialGetsDefaultGrey) {
     EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.2f, 0.2f, 0.2f, 1}));
     EXPECT_EQ(m->pixels, nullptr);
     EXPECT_EQ(empty->material, nullptr); // no faces, nothing to draw
-    FreeScene(s);
-}
-
-TEST(SceneLoader, MissingTextureFailsTheLoad) {
-    std::string dir = MakeTempDir();
-    WriteFile(dir + "a.obj", "mtllib a.mtl\nv 0 0 0\n");
-    WriteFile(dir + "a.mtl", "newmtl wood\nmap_Kd missing.tga\n");
-    set_path(dir.c_str());
-    scene* s = load_scene("a.obj");
-    set_path("");
-    EXPECT_EQ(s, nullptr);
-    std::string reason = scene_error();
-    EXPECT_EQ(reason.rfind(dir + "a.mtl:2: ", 0), 0u) << reason;
-    EXPECT_NE(reason.find(dir + "missing.tga"), std::string::npos) << reason;
-}
-
-TEST(SceneLoader, LoadSceneReadsFilesUnderThePrefix) {
-    std::string dir = MakeTempDir();
-    WriteFile(dir + "a.obj", "mtllib a.mtl\nv 1 2 3\nvn 0 0 1\no box\ng side\nf 1//1 1//1 1//1");
-    WriteFile(dir + "a.mtl", "newmtl m\nKd 0.5 0.25 1");
-    set_path(dir.c_str());
-    scene* s = load_scene("a.obj");
-    set_path("");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->nv, 1);
-    EXPECT_STREQ(s->objects->groups->material->name, "m");
-    EXPECT_FLOAT_EQ(s->objects->groups->material->kd[2], 1.0f);
-    EXPECT_EQ(s->objects->groups->list, -1);
-    EXPECT_EQ(s->objects->groups->faces->n, 3);
     FreeScene(s);
 }

@@ -147,7 +147,7 @@ TEST_F(Mixer, RateChangeRampsTheStepOverOneBlock) {
     TChannel ch = PlaySound(sound.get());
     PassLatency();
     Mix(1024);
-    SetRate(ch, 0.5f);
+    SetChannelRate(ch, 0.5f);
     std::vector<int16_t> out = Mix(2048, 1024);
     const int16_t* s = sound->sample->samples;
     auto position = [](uint64_t i) { // 32.32 fixed point
@@ -179,30 +179,5 @@ TEST_P(StartDelay, SoundStartsTwentyMillisecondsAfterTheRequest) {
 INSTANTIATE_TEST_SUITE_P(Mixer, StartDelay,
                          ::testing::Values(DelayCase{0, 882}, DelayCase{5, 661}, DelayCase{19, 44},
                                            DelayCase{20, 0}, DelayCase{500, 0}));
-
-struct PanCase {
-    float pan;
-    int32_t left, right; // gains at volume 1.0
-};
-class Pan : public ManualMixer, public ::testing::WithParamInterface<PanCase> {};
-
-TEST_P(Pan, SidesFollowThePan) {
-    auto sound = MakeSound("pan", 2000, 1, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel ch = CueSound(sound.get());
-    SetPan(ch, GetParam().pan);
-    ResumeChannel(ch);
-    PassLatency();
-    std::vector<int16_t> out = Mix(2000);
-    for (int k = 0; k < 2000; ++k) {
-        ASSERT_EQ(out[2 * k], Scaled(At(*sound, k, 0), GetParam().left) >> 4) << k;
-        ASSERT_EQ(out[2 * k + 1], Scaled(At(*sound, k, 0), GetParam().right) >> 4) << k;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Mixer, Pan,
-                         ::testing::Values(PanCase{0.0f, 4096, 4096}, PanCase{1.0f, 0, 4096},
-                                           PanCase{-1.0f, 4096, 0}, PanCase{0.5f, 2048, 4096},
-                                           PanCase{-0.25f, 4096, 3072}));
 
 } // namespace

@@ -1,3 +1,6 @@
+// What the loader makes of names, hinges and materials: the parts of a scene
+// that decide what lights it, how its lids turn and what colour it takes.
+// Face indices show in the render tests' pixels.
 #include "scene/scene.h"
 #include "tests/scene/scene_files.h"
 
@@ -7,46 +10,9 @@
 #include <vector>
 
 namespace {
-std::vector<int> Ints(const int32_t* a, int n) {
-    return std::vector<int>(a, a + n);
-}
-
-// Twelve positions, normals and texture coordinates, so every index in the
-// face examples is in range.
-std::string Vertices12() {
-    std::string t;
-    for (int i = 1; i <= 12; ++i) {
-        std::string k = std::to_string(i);
-        t += "v " + k + " 0 0\nvn 0 0 1\nvt 0." + k + " 0.5\n";
-    }
-    return t;
-}
-
 const char* kColours = "newmtl blue\nKa 0.1 0.2 0.3\nKd 0 0 1\nKs 0.7 0.8 0.9\nNs 96.5\nd 0.5\n"
                        "newmtl red\nKd 1 0 0\n";
 } // namespace
-
-TEST(SceneLoader, FaceReferencesWithAndWithoutTextureCoordinates) {
-    scene* s =
-        ParseScene(Vertices12() + "o a\ng g\nf 1//2 3//4 5//6\nf 1/2/3 4/5/6 7/8/9 10/11/12\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->nv, 12);
-    EXPECT_EQ(s->nvn, 12);
-    EXPECT_EQ(s->nvt, 12);
-    EXPECT_EQ(std::vector<float>(s->v + 3, s->v + 6), (std::vector<float>{2, 0, 0}));
-    EXPECT_FLOAT_EQ(s->vt[3 * 11], 0.12f);
-    const face* quad = s->objects->groups->faces; // the last face read comes first
-    ASSERT_EQ(quad->n, 4);
-    EXPECT_EQ(Ints(quad->vi, 4), (std::vector<int>{0, 3, 6, 9}));
-    EXPECT_EQ(Ints(quad->ti, 4), (std::vector<int>{1, 4, 7, 10}));
-    EXPECT_EQ(Ints(quad->ni, 4), (std::vector<int>{2, 5, 8, 11}));
-    const face* tri = quad->next;
-    ASSERT_EQ(tri->n, 3);
-    EXPECT_EQ(Ints(tri->vi, 3), (std::vector<int>{0, 2, 4}));
-    EXPECT_EQ(Ints(tri->ti, 3), (std::vector<int>{-1, -1, -1}));
-    EXPECT_EQ(Ints(tri->ni, 3), (std::vector<int>{1, 3, 5}));
-    FreeScene(s);
-}
 
 TEST(SceneLoader, LightAndPivotObjectsByNameAndPivotLinking) {
     scene* s = ParseScene("o pointLamp\no pivot_lid\no lid\no l\no other\no point\no pivot\n");

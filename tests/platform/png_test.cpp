@@ -8,6 +8,8 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -91,7 +93,9 @@ TEST_P(PngBadFile, ReturnsNullSilentlyLeavingAReasonNamingTheFile) {
     PngLayout layout = Layout(32, 32, kRgb, 8, Ramp(32 * 32 * 3, 7));
     ASSERT_TRUE(WritePng(dir.Path("valid.png"), layout));
     std::string path = dir.Path("bad.png");
-    WriteFile(path, GetParam().make(ReadFile(dir.Path("valid.png"))));
+    std::ifstream in(dir.Path("valid.png"), std::ios::binary);
+    Bytes bad = GetParam().make(Bytes(std::istreambuf_iterator<char>(in), {}));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(bad.data()), bad.size());
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     TPixmap* pm = LoadPixmapPNG(path.c_str());

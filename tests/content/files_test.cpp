@@ -1,26 +1,14 @@
-// The generated soundtrack as a listener hears it, and the generator writing
-// the same bytes on a second run (the reference frames rely on both).
+// The generated soundtrack as a listener hears it: its length, its gentle
+// start (heard again under the ending) and its final chord.
 #include "platform/audio/audio.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
-
-std::string slurp(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
 
 double rms(const TAudioSample& s, double t0, double t1) {
     size_t i0 = size_t(t0 * s.rate) * 2,
@@ -50,25 +38,6 @@ TEST(Content, SoundtrackStartsSoftlyAndEndsOnARingingChord) {
     // The final chord sounds after 135 s and dies away by the end.
     EXPECT_GT(rms(*s, 135.0, 135.5), 0.03);
     EXPECT_LT(rms(*s, 136.8, 137.0), rms(*s, 135.0, 135.5) / 4);
-}
-
-TEST(Content, GeneratorWritesTheSameBytesEveryRun) {
-    char dir[] = "/tmp/content_test_XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string cmd = std::string(NINEFOLD_GEN) + " " + dir;
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::vector<std::string> files = {"icon.png",   "scene1.obj", "scene1.mtl", "scene2.obj",
-                                      "scene2.mtl", "facade.tga", "roof.tga",   "ground.tga",
-                                      "band.tga",   "music.ogg"};
-    for (int slot = 0; slot < 30; ++slot)
-        files.push_back((slot < 10 ? "img0" : "img") + std::to_string(slot) + ".png");
-    for (const std::string& f : files) {
-        std::string a = slurp("data/" + f), b = slurp(std::string(dir) + "/" + f);
-        EXPECT_FALSE(a.empty()) << f;
-        EXPECT_TRUE(a == b) << f << " differs between two runs";
-        std::remove((std::string(dir) + "/" + f).c_str());
-    }
-    std::remove(dir);
 }
 
 } // namespace

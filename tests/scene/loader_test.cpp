@@ -96,16 +96,3 @@ TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
     EXPECT_FLOAT_EQ(m->d, 0.5f);
     FreeScene(s);
 }
-
-TEST(SceneLoader, GroupWithoutMaterialGetsDefaultGrey) {
-    scene* s = ParseScene("v 0 0 0\nvn 0 0 1\no a\ng g\nf 1//1\ng empty\n");
-    ASSERT_NE(s, nullptr);
-    const group* empty = s->objects->groups;
-    const material* m = empty->next->material;
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(std::vector<float>(m->kd, m->kd + 4), (std::vector<float>{0.8f, 0.8f, 0.8f, 1}));
-    EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.2f, 0.2f, 0.2f, 1}));
-    EXPECT_EQ(m->pixels, nullptr);
-    EXPECT_EQ(empty->material, nullptr); // no faces, nothing to draw
-    FreeScene(s);
-}

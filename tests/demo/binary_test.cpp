@@ -167,13 +167,4 @@ INSTANTIATE_TEST_SUITE_P(
                     H("ControlCharacters", "scene1.mtl", ControlCharacters, "\\x1b]0;owned")),
     [](const testing::TestParamInfo<HostileCase>& i) { return std::string(i.param.label); });
 
-TEST(Binary, EscapeEndsItAtOnceWithStatusZero) {
-    Scratch s;
-    ChildResult r = s.Run({"SDL_AUDIODRIVER=dummy"}, 30, "sleep 3; xdotool key Escape");
-    ASSERT_TRUE(r.exited) << "Escape did not end the demo; stderr: " << r.err;
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    std::printf("ended %.2f s after start (3 s of them before the key)\n", r.seconds);
-}
-
 } // namespace

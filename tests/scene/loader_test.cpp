@@ -1,6 +1,6 @@
-// What the loader makes of names, hinges and materials: the parts of a scene
-// that decide what lights it, how its lids turn and what colour it takes.
-// Face indices show in the render tests' pixels.
+// What the loader makes of hinges and materials: how a scene's lids turn and
+// what colour it takes. Face indices, light and pivot names show in the
+// render tests' pixels.
 #include "scene/scene.h"
 #include "tests/scene/scene_files.h"
 
@@ -13,24 +13,6 @@ namespace {
 const char* kColours = "newmtl blue\nKa 0.1 0.2 0.3\nKd 0 0 1\nKs 0.7 0.8 0.9\nNs 96.5\nd 0.5\n"
                        "newmtl red\nKd 1 0 0\n";
 } // namespace
-
-TEST(SceneLoader, LightAndPivotObjectsByNameAndPivotLinking) {
-    scene* s = ParseScene("o pointLamp\no pivot_lid\no lid\no l\no other\no point\no pivot\n");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->has_lights, 1);
-    object *lamp = find_object(s, "pointLamp"), *pivot = find_object(s, "pivot_lid");
-    EXPECT_EQ(lamp->type, OBJECT_LIGHT);
-    EXPECT_EQ(find_object(s, "point")->type, OBJECT_LIGHT);
-    EXPECT_EQ(pivot->type, OBJECT_PIVOT);
-    EXPECT_EQ(find_object(s, "pivot")->type, OBJECT_MESH); // "pivot_" needs the underscore
-    EXPECT_EQ(find_object(s, "lid")->pivot, pivot);
-    EXPECT_EQ(find_object(s, "l")->pivot, pivot); // "_l" occurs in "pivot_lid"
-    EXPECT_EQ(find_object(s, "other")->pivot, nullptr);
-    EXPECT_EQ(lamp->pivot, nullptr);
-    EXPECT_EQ(pivot->pivot, nullptr);
-    EXPECT_EQ(find_object(s, "lid")->angle, 0.0f);
-    FreeScene(s);
-}
 
 struct PivotCase {
     const char* triangle; // three "v" lines

@@ -1,8 +1,6 @@
 #include "platform/audio/mixer.h"
 #include "tests/audio/mixer_fixture.h"
 
-#include <set>
-
 namespace {
 
 using Channels = ManualMixer;
@@ -13,32 +11,6 @@ std::vector<int16_t> Frames(const TSound& s, int from, int count) {
         for (int c = 0; c < 2; ++c)
             out[size_t(k) * 2 + c] = At(s, from + k, c);
     return out;
-}
-
-TEST_F(Channels, ExhaustedHandlesGiveHarmlessChannels) {
-    auto sound = MakeSound("many", 1500, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    std::set<uint32_t> handles;
-    std::vector<TChannel> cued;
-    for (int i = 0; i < 4095; ++i) {
-        TChannel ch = CueSound(sound.get());
-        ASSERT_NE(ch.handle & 0xfff, 0u) << i;
-        handles.insert(ch.handle);
-        cued.push_back(ch);
-    }
-    EXPECT_EQ(handles.size(), 4095u);
-    TChannel extra = CueSound(sound.get());
-    TChannel played = PlaySound(sound.get());
-    for (TChannel ch : {extra, played}) {
-        EXPECT_EQ(handles.count(ch.handle), 0u);
-        SetChannelVolume(ch, 8.0f);
-        ResumeChannel(ch);
-    }
-    ResumeChannel(cued[7]);
-    PassLatency();
-    EXPECT_EQ(Mix(4096), Frames(*sound, 0, 4096));
-    // The finished channel's slot is free again.
-    EXPECT_NE(PlaySound(sound.get()).handle, 0u);
 }
 
 TEST_F(Channels, SoundOutlivesItsOwnerWhileAChannelPlaysIt) {

@@ -1,10 +1,11 @@
+// The decoder as the soundtrack goes through it: length, rate, channels and
+// signal kept. Damaged files are the fuzzer's.
 #include "tests/audio/ogg_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 
 namespace {
 
@@ -36,7 +37,8 @@ TEST_P(Decode, KeepsLengthRateChannelsAndSignal) {
     EXPECT_EQ(s->length, f.frames);
     EXPECT_EQ(s->rate, f.rate);
     EXPECT_EQ(s->channels, f.channels);
-    // Lossy, but each channel must carry its own sine, in order.
+    // Lossy, but each channel must carry its own sine (a different pitch on
+    // each side), so swapped sides fail too.
     for (int c = 0; c < f.channels; ++c)
         EXPECT_GT(Correlation(*s, pcm, c), 0.99) << c;
 }
@@ -44,61 +46,5 @@ TEST_P(Decode, KeepsLengthRateChannelsAndSignal) {
 INSTANTIATE_TEST_SUITE_P(Audio, Decode,
                          ::testing::Values(Format{1, 44100, 5000}, Format{2, 44100, 12345},
                                            Format{1, 22050, 3000}, Format{2, 48000, 7000}));
-
-TEST(AudioDecode, StereoChannelsAreNotSwapped) {
-    std::vector<int16_t> pcm = SynthesizePcm(8000, 2, 44100, 16000);
-    std::string path = TempAudioPath("order.ogg");
-    ASSERT_TRUE(WriteOgg(path, pcm, 2, 44100));
-    std::unique_ptr<TAudioSample> s(LoadAudioSample(path.c_str()));
-    std::remove(path.c_str());
-    ASSERT_TRUE(s);
-    std::vector<int16_t> swapped(pcm.size());
-    for (size_t i = 0; i < pcm.size(); i += 2) {
-        swapped[i] = pcm[i + 1];
-        swapped[i + 1] = pcm[i];
-    }
-    EXPECT_LT(Correlation(*s, swapped, 0), 0.5);
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-TEST(AudioDecode, AnythingButOggVorbisGivesNull) {
-    EXPECT_EQ(LoadAudioSample(TempAudioPath("missing.ogg").c_str()), nullptr);
-    EXPECT_EQ(LoadAudioSample(nullptr), nullptr);
-    std::string path = TempAudioPath("bad.ogg");
-    for (std::string bytes : {std::string(), std::string("RIFF....WAVEfmt "),
-                              std::string("OggS") + std::string(200, '\0')}) {
-        WriteBytes(path, bytes);
-        EXPECT_EQ(LoadAudioSample(path.c_str()), nullptr) << bytes.size();
-        EXPECT_EQ(LoadSound(path.c_str()), nullptr);
-    }
-    std::remove(path.c_str());
-}
-
-TEST(AudioDecode, MoreThanTwoChannelsGivesNull) {
-    std::string path = TempAudioPath("three.ogg");
-    ASSERT_TRUE(WriteOgg(path, SynthesizePcm(2000, 3, 44100, 8000), 3, 44100));
-    EXPECT_EQ(LoadAudioSample(path.c_str()), nullptr);
-    std::remove(path.c_str());
-}
-
-// Cut files: either a shorter sound or null, never a read past the data.
-TEST(AudioDecode, TruncatedFileLoadsWhatIsThereOrFails) {
-    std::string path = TempAudioPath("cut.ogg");
-    ASSERT_TRUE(WriteOgg(path, SynthesizePcm(20000, 2, 44100, 16000), 2, 44100));
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    for (size_t keep : {bytes.size() / 2, bytes.size() - 7, size_t(100), size_t(4000)}) {
-        WriteBytes(path, bytes.substr(0, keep));
-        std::unique_ptr<TAudioSample> s(LoadAudioSample(path.c_str()));
-        if (s) {
-            EXPECT_LE(s->length, 20000);
-            EXPECT_EQ(s->channels, 2);
-        }
-    }
-    std::remove(path.c_str());
-}
 
 } // namespace

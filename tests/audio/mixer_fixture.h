@@ -29,15 +29,6 @@ inline int16_t At(const TSound& s, int i, int c) {
     return s.sample->samples[size_t(i) * s.sample->channels + (s.sample->channels == 2 ? c : 0)];
 }
 
-// The demo never pans or changes the rate; the mixer tests reach both
-// through these two alone.
-inline void SetPan(TChannel channel, float pan) {
-    SetChannelPan(channel, pan);
-}
-inline void SetRate(TChannel channel, float rate) {
-    SetChannelRate(channel, rate);
-}
-
 class ManualMixer : public ::testing::Test {
   protected:
     static inline int32_t now_ms = 0;

@@ -70,38 +70,4 @@ TEST(AudioOutput, NoDeviceFallsBackToTheSilentNullDriver) {
     SetAudioDriver("Null");
 }
 
-// Starts and changes channels while SDL's thread mixes them (dummy driver):
-// every auto-release channel ends and its slot comes back for reuse.
-TEST(AudioOutput, ChannelsStartedDuringOutputAllFinishAndReturnTheirSlots) {
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    SetAudioDriver("SDL");
-    ASSERT_STREQ(AudioDriverName(), "SDL");
-    auto sound = MakeSound("busy", 300, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    std::vector<TChannel> channels;
-    for (int i = 0; i < 3000; ++i) {
-        TChannel ch = i % 2 ? PlaySound(sound.get()) : CueSound(sound.get());
-        ASSERT_NE(ch.handle, 0u) << i;
-        SetChannelVolume(ch, 0.01f * float(i % 100));
-        SetChannelPan(ch, float(i % 3) - 1.0f);
-        ResumeChannel(ch);
-        channels.push_back(ch);
-    }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    auto playing = [&] {
-        for (TChannel ch : channels)
-            if (ChannelPlaying(ch)) return true;
-        return false;
-    };
-    while (playing() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_FALSE(playing());
-    // All 4095 slots are free again.
-    for (int i = 0; i < 4095; ++i)
-        ASSERT_NE(CueSound(sound.get()).handle, 0u) << i;
-    EXPECT_EQ(CueSound(sound.get()).handle, 0u);
-    ShutdownAudio();
-    SetAudioDriver("Null");
-}
-
 } // namespace

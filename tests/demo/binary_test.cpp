@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 
 namespace {
@@ -19,8 +20,7 @@ void Write(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-void ReplaceFirstLine(const std::string& path, const std::string& prefix,
-                      const std::string& line) {
+void ReplaceFirstLine(const std::string& path, const std::string& prefix, const std::string& line) {
     std::string text = ReadWholeFile(path);
     size_t at = text.compare(0, prefix.size(), prefix) == 0 ? 0 : text.find("\n" + prefix) + 1;
     ASSERT_NE(at, 0u) << path << " has no line " << prefix;
@@ -39,28 +39,9 @@ std::string Le(uint64_t v, int bytes) {
     return s;
 }
 
-std::string Be32(uint32_t v) {
-    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
-
-uint32_t PngCrc(const std::string& bytes) { // CRC-32, reflected, as zlib's
-    uint32_t c = 0xffffffffu;
-    for (unsigned char b : bytes) {
-        c ^= b;
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ (0xedb88320u & (0u - (c & 1)));
-    }
-    return ~c;
-}
-
-uint32_t OggCrc(const std::string& bytes) { // polynomial 0x04c11db7, not reflected
-    uint32_t c = 0;
-    for (unsigned char b : bytes) {
-        c ^= uint32_t(b) << 24;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 0x80000000u) ? (c << 1) ^ 0x04c11db7u : c << 1;
-    }
-    return c;
+// Hostile files kept with the fuzzing seeds.
+std::string Seed(const std::string& name) {
+    return ReadWholeFile(std::string(std::getenv("TEST_SOURCE_DIR")) + "/tests/fuzz/seeds/" + name);
 }
 
 void Fifo(const std::string& path) {
@@ -85,23 +66,13 @@ void LongFaceLine(const std::string& path) {
         line += " 1//1";
     Write(path, ReadWholeFile(path) + line + " 999999//1\n");
 }
-// A 16384 x 16384 RGB header: 768 MB of pixels asked for by 57 bytes.
+// A 16384 x 16384 RGB header: 768 MB of pixels asked for by a few bytes.
 void HugePicture(const std::string& path) {
-    auto chunk = [](const std::string& type, const std::string& body) {
-        return Be32(uint32_t(body.size())) + type + body + Be32(PngCrc(type + body));
-    };
-    std::string ihdr = Be32(16384) + Be32(16384) + std::string("\x08\x02\x00\x00\x00", 5);
-    Write(path, "\x89PNG\r\n\x1a\n" + chunk("IHDR", ihdr) + chunk("IDAT", "") + chunk("IEND", ""));
+    Write(path, Seed("png/huge_header.png"));
 }
-// The soundtrack with its last page announcing 3.3 hours.
+// The soundtrack's first pages, the last of them announcing 3.3 hours.
 void LyingOgg(const std::string& path) {
-    std::string ogg = ReadWholeFile(path);
-    size_t last = ogg.rfind("OggS");
-    ASSERT_NE(last, std::string::npos);
-    ogg.replace(last + 6, 8, Le(uint64_t(3.3 * 3600 * 44100), 8));
-    ogg.replace(last + 22, 4, Le(0, 4));
-    ogg.replace(last + 22, 4, Le(OggCrc(ogg.substr(last)), 4));
-    Write(path, ogg);
+    Write(path, Seed("ogg/lying.ogg"));
 }
 // A TGA header of 32768 x 32768 on a sparse file long enough for its pixels.
 void HugeTexture(const std::string& mtl) {
@@ -130,10 +101,15 @@ void ControlCharacters(const std::string& mtl) {
 
 struct HostileCase {
     const char* label;
-    const char* file;                        // in data/; the line must name it
+    const char* file;                       // in data/; the line must name it
     void (*spoil)(const std::string& path); // null: the file is left out
-    const char* reason;                      // part of the reason the line must give
+    const char* reason;                     // part of the reason the line must give
 };
+
+HostileCase H(const char* label, const char* file, void (*spoil)(const std::string&),
+              const char* reason) {
+    return {label, file, spoil, reason};
+}
 
 void PrintTo(const HostileCase& c, std::ostream* os) {
     *os << c.label;
@@ -169,36 +145,26 @@ TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
 // Scenes are checked first and in order, before the soundtrack and pictures.
 INSTANTIATE_TEST_SUITE_P(
     StartUp, HostileData,
-    testing::Values(
-        HostileCase{"MissingScene1", "scene1.obj", nullptr, "not found (looked in "},
-        HostileCase{"MissingScene2", "scene2.obj", nullptr, "cannot open"},
-        HostileCase{"MissingMusic", "music.ogg", nullptr, "cannot open"},
-        HostileCase{"MissingLastPicture", "img29.png", nullptr, "cannot open"},
-        HostileCase{"TextAsPicture", "img12.png", Text, "PNG"},
-        HostileCase{"FifoScene", "scene2.obj", Fifo, "not a regular file"},
-        HostileCase{"FifoLibrary", "scene1.mtl", Fifo, "not a regular file"},
-        HostileCase{"FifoTexture", "scene1.mtl", FifoTexture, "not a regular file"},
-        HostileCase{"FifoMusic", "music.ogg", Fifo, "not a regular file"},
-        HostileCase{"FifoPicture", "img07.png", Fifo, "not a regular file"},
-        HostileCase{"DirectoryLibrary", "scene1.mtl", Directory, "not a regular file"},
-        HostileCase{"DeviceScene", "scene1.obj", Device, "not a regular file"},
-        HostileCase{"LongFaceLine", "scene2.obj", LongFaceLine, "999999"},
-        HostileCase{"HugePicture", "img07.png", HugePicture, "16384"},
-        HostileCase{"LyingOgg", "music.ogg", LyingOgg, "limit"},
-        HostileCase{"HugeTextureHeader", "scene1.mtl", HugeTexture, "32768"},
-        HostileCase{"TextureUpTheTree", "scene1.mtl", TextureUpTheTree, "outside the data"},
-        HostileCase{"AbsoluteTexture", "scene1.mtl", AbsoluteTexture, "outside the data"},
-        HostileCase{"LibraryUpTheTree", "scene1.obj", LibraryUpTheTree, "outside the data"},
-        HostileCase{"ControlCharacters", "scene1.mtl", ControlCharacters, "\\x1b]0;owned"}),
+    testing::Values(H("MissingScene1", "scene1.obj", nullptr, "not found (looked in "),
+                    H("MissingScene2", "scene2.obj", nullptr, "cannot open"),
+                    H("MissingMusic", "music.ogg", nullptr, "cannot open"),
+                    H("MissingLastPicture", "img29.png", nullptr, "cannot open"),
+                    H("TextAsPicture", "img12.png", Text, "PNG"),
+                    H("FifoScene", "scene2.obj", Fifo, "not a regular file"),
+                    H("FifoLibrary", "scene1.mtl", Fifo, "not a regular file"),
+                    H("FifoTexture", "scene1.mtl", FifoTexture, "not a regular file"),
+                    H("FifoMusic", "music.ogg", Fifo, "not a regular file"),
+                    H("FifoPicture", "img07.png", Fifo, "not a regular file"),
+                    H("DirectoryLibrary", "scene1.mtl", Directory, "not a regular file"),
+                    H("DeviceScene", "scene1.obj", Device, "not a regular file"),
+                    H("LongFaceLine", "scene2.obj", LongFaceLine, "999999"),
+                    H("HugePicture", "img07.png", HugePicture, "16384"),
+                    H("LyingOgg", "music.ogg", LyingOgg, "limit"),
+                    H("HugeTextureHeader", "scene1.mtl", HugeTexture, "32768"),
+                    H("TextureUpTheTree", "scene1.mtl", TextureUpTheTree, "outside the data"),
+                    H("AbsoluteTexture", "scene1.mtl", AbsoluteTexture, "outside the data"),
+                    H("LibraryUpTheTree", "scene1.obj", LibraryUpTheTree, "outside the data"),
+                    H("ControlCharacters", "scene1.mtl", ControlCharacters, "\\x1b]0;owned")),
     [](const testing::TestParamInfo<HostileCase>& i) { return std::string(i.param.label); });
-
-TEST(Binary, EscapeEndsItAtOnceWithStatusZero) {
-    Scratch s;
-    ChildResult r = s.Run({"SDL_AUDIODRIVER=dummy"}, 30, "sleep 3; xdotool key Escape");
-    ASSERT_TRUE(r.exited) << "Escape did not end the demo; stderr: " << r.err;
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    std::printf("ended %.2f s after start (3 s of them before the key)\n", r.seconds);
-}
 
 } // namespace

@@ -9,7 +9,6 @@
 #include <SDL.h>
 
 #include <atomic>
-#include <thread>
 
 namespace {
 
@@ -19,10 +18,7 @@ const int32_t kBase = 1234567;
 struct RunState {
     const Script* script = nullptr;
     std::atomic<int32_t> now{kBase};
-    std::thread::id main_thread;
-    std::atomic<int> main_reads{0};
     int frames = 0;
-    int reads_at_escape = -1;
 };
 
 int32_t TimeOf(const Script& s, int frame) {
@@ -31,9 +27,7 @@ int32_t TimeOf(const Script& s, int frame) {
 
 // Also called from the audio thread: only atomics here.
 int32_t ScriptedClock(void* user) {
-    auto* st = static_cast<RunState*>(user);
-    if (std::this_thread::get_id() == st->main_thread) st->main_reads.fetch_add(1);
-    return st->now.load();
+    return static_cast<RunState*>(user)->now.load();
 }
 
 // Gaining the keyboard focus clears the key counters, so a key injected
@@ -56,7 +50,6 @@ void OnFlip(void* user) {
     if (k == st->script->escape_at) {
         InjectKeyDown(27);
         InjectKeyUp(27);
-        st->reads_at_escape = st->main_reads.load();
     }
     st->now.store(kBase + TimeOf(*st->script, k + 1));
 }
@@ -78,10 +71,7 @@ RunResult RunDemo(const Script& script) {
     static RunState st;
     st.script = &script;
     st.now.store(kBase);
-    st.main_thread = std::this_thread::get_id();
-    st.main_reads.store(0);
     st.frames = 0;
-    st.reads_at_escape = -1;
     SetAudioDriver("Manual");
     FreshDrawState();
     SetHiddenDisplay(false);
@@ -92,7 +82,6 @@ RunResult RunDemo(const Script& script) {
     SetMilliSecsSource(nullptr, nullptr);
     RunResult r;
     r.frames = st.frames;
-    if (st.reads_at_escape >= 0) r.reads_after_escape = st.main_reads.load() - st.reads_at_escape;
     r.display_closed = GraphicsWidth() == 0;
     return r;
 }

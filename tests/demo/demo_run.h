@@ -16,7 +16,6 @@ struct Script {
 
 struct RunResult {
     int frames = 0;              // frames presented
-    int reads_after_escape = -1; // main-thread clock readings after the press
     bool display_closed = false; // DemoMain returned with the display closed
 };
 

@@ -257,36 +257,18 @@ TEST(Timeline, Sections6And7ZoomShakeAndRock) {
         std::vector<double> effect_args;
     };
     const std::vector<double> blur = {40, 0, 1, 0.8, 0.7, 0.5}, shine = {0.05, 0.05, 0.05, 0.03, 3};
+    // clang-format off
     const Case cases[] = {
-        {FrameAt(80000, 1),
-         {0.003, 1.875, 0.375, 0.075, 0.015},
-         true,
-         19.696155,
-         16.610722,
-         "fx_squareblur",
-         blur},
-        {FrameAt(82500),
-         {0.1677051, 0.0335410, 0.0067082, 4.1926275, 0.8385255},
-         false,
-         0,
-         0,
-         "fx_squareblur",
-         blur},
-        {FrameAt(96000, 1),
-         {0.075, 0.015, 0.003, 1.875, 0.375},
-         true,
-         -17.320508,
-         -19.935146,
-         "fx_shine",
-         shine},
-        {FrameAt(100000),
-         {0.003, 1.875, 0.375, 0.075, 0.015},
-         true,
-         -19.696155,
-         -13.462236,
-         "fx_shine",
-         shine},
+        {FrameAt(80000, 1), {0.003, 1.875, 0.375, 0.075, 0.015}, true, 19.696155, 16.610722,
+         "fx_squareblur", blur},
+        {FrameAt(82500), {0.1677051, 0.0335410, 0.0067082, 4.1926275, 0.8385255}, false, 0, 0,
+         "fx_squareblur", blur},
+        {FrameAt(96000, 1), {0.075, 0.015, 0.003, 1.875, 0.375}, true, -17.320508, -19.935146,
+         "fx_shine", shine},
+        {FrameAt(100000), {0.003, 1.875, 0.375, 0.075, 0.015}, true, -19.696155, -13.462236,
+         "fx_shine", shine},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "frame " << c.frame << " at " << kPlan[c.frame].t);
         ExpectArgs(ArgsOf(c.frame, "SetScale"), Scales(c.scales), "scales");

@@ -5,8 +5,6 @@
 #include "tests/platform/png_files.h"
 #include "tests/support/gl_fixture.h"
 
-#include <SDL_opengl.h>
-
 #include <cmath>
 #include <vector>
 
@@ -40,94 +38,53 @@ class Draw2DTest : public GLTest {
 };
 
 // Where the 10x10 quadrant picture lands: its handle on the position,
-// turned about the handle and stretched from it.
+// turned about the handle and stretched from it. Mid handles come from
+// AutoMidHandle, as the demo loads its pictures.
+enum { R, G, B, W, K };
+const Rgb kColours[] = {kRed, kGreen, kBlue, kWhite, kBlack};
+
 struct Placement {
     const char* name;
     bool mid;
     float rotation, sx, sy, x, y;
-    std::vector<std::pair<std::pair<int, int>, Rgb>> pixels; // screen pixel, colour
+    std::vector<int> pixels; // screen x, y and colour, in threes
 };
 
 class Place : public Draw2DTest, public ::testing::WithParamInterface<Placement> {};
 
 TEST_P(Place, PictureLandsWhereItsHandleRotationAndScalePutIt) {
     const Placement& c = GetParam();
+    AutoMidHandle(c.mid);
     TImage* image = Load(Quadrants(), 0);
-    if (c.mid) MidHandleImage(image);
+    AutoMidHandle(0);
     SetRotation(c.rotation);
     SetScale(c.sx, c.sy);
     DrawImage(image, c.x, c.y);
-    for (const auto& [at, colour] : c.pixels)
-        EXPECT_EQ(ReadPixel(at.first, at.second), colour) << at.first << ", " << at.second;
+    for (size_t i = 0; i + 2 < c.pixels.size(); i += 3)
+        EXPECT_EQ(ReadPixel(c.pixels[i], c.pixels[i + 1]), kColours[c.pixels[i + 2]])
+            << c.pixels[i] << ", " << c.pixels[i + 1];
+}
+
+Placement At(const char* name, bool mid, float rotation, float sx, float sy, float x, float y,
+             std::vector<int> pixels) {
+    return {name, mid, rotation, sx, sy, x, y, std::move(pixels)};
 }
 
 // With rotation 90 a point (px, py) of the picture lands at (-py, px) from
 // the position: the top-left quadrant goes to the top right, and so on.
-INSTANTIATE_TEST_SUITE_P(Draw2D, Place,
-                         ::testing::Values(Placement{"TopLeftHandleAtTheCorner",
-                                                     false,
-                                                     0,
-                                                     1,
-                                                     1,
-                                                     -400,
-                                                     -300,
-                                                     {{{0, 0}, kRed},
-                                                      {{9, 0}, kGreen},
-                                                      {{0, 9}, kBlue},
-                                                      {{9, 9}, kWhite},
-                                                      {{10, 0}, kBlack},
-                                                      {{0, 10}, kBlack}}},
-                                           Placement{"MidHandleAtTheCentre",
-                                                     true,
-                                                     0,
-                                                     1,
-                                                     1,
-                                                     0,
-                                                     0,
-                                                     {{{395, 295}, kRed},
-                                                      {{404, 295}, kGreen},
-                                                      {{395, 304}, kBlue},
-                                                      {{404, 304}, kWhite},
-                                                      {{394, 300}, kBlack},
-                                                      {{405, 300}, kBlack},
-                                                      {{400, 294}, kBlack},
-                                                      {{400, 305}, kBlack}}},
-                                           Placement{"Rotation90AboutTheMidHandle",
-                                                     true,
-                                                     90,
-                                                     1,
-                                                     1,
-                                                     0,
-                                                     0,
-                                                     {{{404, 295}, kRed},
-                                                      {{404, 304}, kGreen},
-                                                      {{395, 295}, kBlue},
-                                                      {{395, 304}, kWhite},
-                                                      {{394, 300}, kBlack},
-                                                      {{405, 300}, kBlack}}},
-                                           Placement{"ScaleFromTheHandle",
-                                                     false,
-                                                     0,
-                                                     2,
-                                                     3,
-                                                     -390,
-                                                     -295,
-                                                     {{{10, 5}, kRed},
-                                                      {{29, 5}, kGreen},
-                                                      {{10, 34}, kBlue},
-                                                      {{29, 34}, kWhite},
-                                                      {{9, 5}, kBlack},
-                                                      {{30, 34}, kBlack},
-                                                      {{29, 35}, kBlack}}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(Draw2DTest, ColourTintsThePicture) {
-    uint8_t white[3] = {255, 255, 255};
-    TImage* image = Load(SolidLayout(4, 4, 3, white), 0);
-    SetColor(255, 128, 0);
-    DrawImage(image, -400, -300);
-    EXPECT_EQ(ReadPixel(1, 1), (Rgb{255, 128, 0}));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Draw2D, Place,
+    ::testing::Values(
+        At("TopLeftHandleAtTheCorner", false, 0, 1, 1, -400, -300,
+           {0, 0, R, 9, 0, G, 0, 9, B, 9, 9, W, 10, 0, K, 0, 10, K}),
+        At("MidHandleAtTheCentre", true, 0, 1, 1, 0, 0,
+           {395, 295, R, 404, 295, G, 395, 304, B, 404, 304, W,
+            394, 300, K, 405, 300, K, 400, 294, K, 400, 305, K}),
+        At("Rotation90AboutTheMidHandle", true, 90, 1, 1, 0, 0,
+           {404, 295, R, 404, 304, G, 395, 295, B, 395, 304, W, 394, 300, K, 405, 300, K}),
+        At("ScaleFromTheHandle", false, 0, 2, 3, -390, -295,
+           {10, 5, R, 29, 5, G, 10, 34, B, 29, 34, W, 9, 5, K, 30, 34, K, 29, 35, K})),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A background colour B, then a picture of colour F whose four 4-pixel
 // columns have alpha 0, 127, 128 and 255, drawn in each blend mode.
@@ -184,18 +141,21 @@ INSTANTIATE_TEST_SUITE_P(AllModes, BlendMode,
                                            BlendCase{5, "Shade"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(Draw2DTest, GlobalAlphaFadesAnOpaquePicture) {
+// Colour tints a white picture to (255, 128, 0); alpha 0.5 (stored as 127)
+// lays it over blue.
+TEST_F(Draw2DTest, ColourAndGlobalAlphaTintAndFadeAnOpaquePicture) {
     uint8_t b[3] = {0, 0, 200}, f[3] = {255, 255, 255};
     TImage* back = Load(SolidLayout(4, 4, 3, b), 0, "back.png");
     TImage* front = Load(SolidLayout(4, 4, 3, f), 0, "front.png");
     DrawImage(back, -400, -300);
     SetBlend(3);
-    SetAlpha(0.5f); // stored as 127
+    SetColor(255, 128, 0);
+    SetAlpha(0.5f);
     DrawImage(front, -400, -300);
     double a = 127 / 255.0;
     EXPECT_NEAR_RGB(ReadPixel(1, 1),
-                    (Rgb{int(std::lround(255 * a)), int(std::lround(255 * a)),
-                         int(std::lround(255 * a + 200 * (1 - a)))}),
+                    (Rgb{int(std::lround(255 * a)), int(std::lround(128 * a)),
+                         int(std::lround(200 * (1 - a)))}),
                     1);
 }
 
@@ -221,7 +181,10 @@ TEST_F(Draw2DTest, MaskedPixelsAreTransparentInMaskMode) {
     EXPECT_EQ(ReadPixel(1, 1), kBlue);
 }
 
+// Drawn after a picture, so a texture left bound would colour the lines.
 TEST_F(Draw2DTest, LineCoversEveryPixelIncludingTheLast) {
+    uint8_t red[3] = {255, 0, 0};
+    DrawImage(Load(SolidLayout(4, 4, 3, red), 0), -100, -100);
     DrawLine(-400, -300, -391, -300); // row 0, columns 0..9
     DrawLine(0, 0, 0, 9);             // column 400, rows 300..309
     for (int x = 0; x <= 9; ++x)
@@ -243,19 +206,6 @@ TEST_F(Draw2DTest, LineTurnsAboutItsStartPoint) {
         EXPECT_EQ(ReadPixel(400, y), kGreen) << "y " << y;
     EXPECT_EQ(ReadPixel(401, 300), kBlack);
     EXPECT_EQ(ReadPixel(400, 306), kBlack);
-}
-
-TEST_F(Draw2DTest, LineDrawnAfterAPictureIsUntextured) {
-    uint8_t red[3] = {255, 0, 0};
-    DrawImage(Load(SolidLayout(4, 4, 3, red), 0), -400, -300);
-    DrawLine(-100, -100, -90, -100);
-    EXPECT_EQ(ReadPixel(305, 200), kWhite);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-}
-
-TEST_F(Draw2DTest, NullImageDrawsNothing) {
-    DrawImage(nullptr, 0, 0);
-    EXPECT_EQ(ReadPixel(400, 300), kBlack);
 }
 
 // The texture is padded to 1024 with the edge repeated; on screen the

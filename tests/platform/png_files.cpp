@@ -6,11 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 TempDir::TempDir() {
-    char name[] = "/tmp/draw2d_test.XXXXXX";
+    char name[] = "/tmp/png_test.XXXXXX";
     if (mkdtemp(name)) dir_ = name;
 }
 
@@ -19,59 +17,39 @@ TempDir::~TempDir() {
     if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }
 
-namespace {
-bool write_png(FILE* fp, const PngLayout& layout, png_bytep* rows) {
+bool WritePng(const std::string& path, const PngLayout& layout) {
+    FILE* fp = std::fopen(path.c_str(), "wb");
+    if (!fp) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
+    png_infop info = png_create_info_struct(png);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
+        std::fclose(fp);
         return false;
     }
     png_init_io(png, fp);
     png_set_IHDR(png, info, layout.width, layout.height, layout.bit_depth, layout.color_type,
                  layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!layout.palette.empty()) {
-        std::vector<png_color> colors(layout.palette.size() / 3);
-        for (size_t i = 0; i < colors.size(); ++i)
-            colors[i] = {layout.palette[3 * i], layout.palette[3 * i + 1], layout.palette[3 * i + 2]};
-        png_set_PLTE(png, info, colors.data(), int(colors.size()));
-    }
-    if (!layout.trns.empty()) {
-        if (layout.color_type == PNG_COLOR_TYPE_PALETTE) {
-            png_set_tRNS(png, info, layout.trns.data(), int(layout.trns.size()), nullptr);
-        } else {
-            png_color_16 c = {};
-            c.gray = c.red = uint16_t(layout.trns[0] << 8 | layout.trns[1]);
-            if (layout.trns.size() >= 6) {
-                c.green = uint16_t(layout.trns[2] << 8 | layout.trns[3]);
-                c.blue = uint16_t(layout.trns[4] << 8 | layout.trns[5]);
-            }
-            png_set_tRNS(png, info, nullptr, 0, &c);
-        }
-    }
-    png_set_rows(png, info, rows);
+    std::vector<png_color> colors;
+    for (size_t i = 0; i + 2 < layout.palette.size(); i += 3)
+        colors.push_back({layout.palette[i], layout.palette[i + 1], layout.palette[i + 2]});
+    if (!colors.empty()) png_set_PLTE(png, info, colors.data(), int(colors.size()));
+    png_color_16 grey = {};
+    if (!layout.trns.empty() && colors.empty())
+        grey.gray = uint16_t(layout.trns[0] << 8 | layout.trns[1]);
+    if (!layout.trns.empty())
+        png_set_tRNS(png, info, colors.empty() ? nullptr : layout.trns.data(),
+                     int(layout.trns.size()), &grey);
+    std::vector<png_bytep> rows;
+    size_t row_bytes = layout.rows.size() / size_t(layout.height);
+    for (int y = 0; y < layout.height; ++y)
+        rows.push_back(const_cast<uint8_t*>(layout.rows.data()) + size_t(y) * row_bytes);
+    png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
     png_destroy_write_struct(&png, &info);
-    return true;
-}
-} // namespace
-
-bool WritePng(const std::string& path, const PngLayout& layout) {
-    size_t row_bytes = layout.rows.size() / size_t(layout.height);
-    std::vector<png_bytep> rows(size_t(layout.height));
-    auto* base = const_cast<uint8_t*>(layout.rows.data());
-    for (int y = 0; y < layout.height; ++y)
-        rows[size_t(y)] = base + size_t(y) * row_bytes;
-    FILE* fp = std::fopen(path.c_str(), "wb");
-    if (!fp) return false;
-    bool ok = write_png(fp, layout, rows.data());
     std::fclose(fp);
-    return ok;
+    return true;
 }
 
 PngLayout SolidLayout(int width, int height, int channels, const uint8_t* rgba) {
@@ -89,14 +67,4 @@ void SetPixel(PngLayout& layout, int x, int y, const uint8_t* rgba) {
     int channels = layout.color_type == PNG_COLOR_TYPE_RGBA ? 4 : 3;
     for (int c = 0; c < channels; ++c)
         layout.rows[(size_t(y) * layout.width + x) * channels + c] = rgba[c];
-}
-
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }

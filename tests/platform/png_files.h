@@ -13,7 +13,7 @@ struct PngLayout {
     bool interlaced = false;
     std::vector<uint8_t> rows;    // packed rows as libpng expects them
     std::vector<uint8_t> palette; // r, g, b triples for palette pictures
-    std::vector<uint8_t> trns;    // palette alphas, or one grey/RGB 16-bit value
+    std::vector<uint8_t> trns;    // palette alphas, or one 16-bit grey value
 };
 
 // A fresh temporary folder, removed with the object.
@@ -33,5 +33,3 @@ bool WritePng(const std::string& path, const PngLayout& layout);
 PngLayout SolidLayout(int width, int height, int channels, const uint8_t* rgba);
 // Sets one pixel of such a picture (channels bytes from rgba).
 void SetPixel(PngLayout& layout, int x, int y, const uint8_t* rgba);
-std::vector<uint8_t> ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);

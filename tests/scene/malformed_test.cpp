@@ -58,8 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BadCase{"PositionPastTheEnd", kTri + "o a\ng g\nf 1//1 2//1 40//1\n", "", "", "s.obj:8",
                 "40"},
-        BadCase{"NormalPastTheEnd", kTri + "o a\ng g\nf 1//1 2//2 3//1\n", "", "", "s.obj:8",
-                "2"},
+        BadCase{"NormalPastTheEnd", kTri + "o a\ng g\nf 1//1 2//2 3//1\n", "", "", "s.obj:8", "2"},
         BadCase{"TexturePastTheEnd", kTri + "o a\ng g\nf 1/2/1 2/1/1 3/1/1\n", "", "", "s.obj:8",
                 "2"},
         BadCase{"RelativeIndex", kTri + "o a\ng g\nf -1//1 2//1 3//1\n", "", "", "s.obj:8", "-1"},
@@ -67,9 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"FaceBeforeGroup", kTri + "o a\nf 1//1 2//1 3//1\n", "", "", "s.obj:7", "group"},
         BadCase{"GroupBeforeObject", "g g\n", "", "", "s.obj:1", "object"},
         BadCase{"LongName", "o a\n\ng " + kLong + "\n", "", "", "s.obj:3", "1000"},
-        BadCase{"ColourBeforeNewmtl", kMtl, "# lib\nKd 1 0 0\nnewmtl m\n", "", "s.mtl:2",
-                "Kd"},
+        BadCase{"ColourBeforeNewmtl", kMtl, "# lib\nKd 1 0 0\nnewmtl m\n", "", "s.mtl:2", "Kd"},
         BadCase{"MissingLibrary", "o a\nmtllib none.mtl\n", "", "", "s.obj:2", "none.mtl"},
+        BadCase{"MissingTexture", kMtl, Textured(), "", "s.mtl:3", "t.tga"},
         BadCase{"TgaZeroWidth", kMtl, Textured(), Tga(0, 4, 0), "s.mtl:3", "0 x 4"},
         BadCase{"TgaPixelsShort", kMtl, Textured(), Tga(2, 2, 11), "s.mtl:3", "29"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.label); });

@@ -148,6 +148,19 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
     FreeScene(s);
 }
 
+// A light's strength dims it with distance: 0.98 is a linear attenuation of
+// 1 - 0.98 in single precision.
+TEST_F(GLTest, LiteStrengthBecomesLinearAttenuation) {
+    glsetup(1.0f);
+    gllite(0, 8.0f, 5.0f, 10.0f, 0.98f);
+    float linear = 0, position[4] = {};
+    glGetLightfv(GL_LIGHT0, GL_LINEAR_ATTENUATION, &linear);
+    glGetLightfv(GL_LIGHT0, GL_POSITION, position);
+    gldone();
+    EXPECT_EQ(linear, 0.019999980926513671875f);
+    EXPECT_EQ(std::vector<float>(position, position + 4), (std::vector<float>{8, 5, 10, 1}));
+}
+
 TEST_F(GLTest, TextureWiderThanOpenGLAllowsFailsTheLoad) {
     GLint max = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);

@@ -36,20 +36,11 @@ Scratch::Scratch(const std::vector<std::string>& leave_out) {
     if (d) closedir(d);
 }
 
-void Scratch::WriteData(const std::string& name, const std::string& contents) {
-    const std::string path = dir_ + "/data/" + name;
-    unlink(path.c_str());
-    std::ofstream(path, std::ios::binary) << contents;
-}
-
 Scratch::~Scratch() {
     std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 
-ChildResult Scratch::Run(const std::vector<std::string>& env, double limit_s,
-                         const std::string& after_window) {
+ChildResult Scratch::Run(const std::vector<std::string>& env, double limit_s) {
     // The working directory is the scratch one: the program reads data/.
-    std::function<void()> during;
-    if (!after_window.empty()) during = [&] { (void)std::system(after_window.c_str()); };
-    return RunChild(dir_ + "/ninefold", dir_, env, limit_s, during);
+    return RunChild(dir_ + "/ninefold", dir_, env, limit_s);
 }

@@ -14,12 +14,8 @@ class Scratch {
     explicit Scratch(const std::vector<std::string>& leave_out = {});
     ~Scratch();
     const std::string& dir() const { return dir_; }
-    // Puts a file of the given contents in place of a data file.
-    void WriteData(const std::string& name, const std::string& contents);
-    // Starts the binary with extra NAME=VALUE settings; when after_window is
-    // given, that shell command runs once the child's window exists.
-    ChildResult Run(const std::vector<std::string>& env, double limit_s,
-                    const std::string& after_window = "");
+    // Starts the binary with extra NAME=VALUE settings.
+    ChildResult Run(const std::vector<std::string>& env, double limit_s);
 
   private:
     std::string dir_;

@@ -13,21 +13,6 @@ std::vector<int16_t> Alone(const TSound& s, int frames, int start, int32_t gain)
     return out;
 }
 
-// One channel at volume 1.0 reproduces its samples unchanged; a mono one
-// plays them on both sides (Alone repeats mono on both).
-class UnitVolume : public ManualMixer, public ::testing::WithParamInterface<int> {};
-
-TEST_P(UnitVolume, ReproducesTheSamples) {
-    auto sound = MakeSound("unit", 10000, GetParam(), 44100, 20000);
-    ASSERT_TRUE(sound);
-    ASSERT_EQ(sound->sample->channels, GetParam());
-    ASSERT_NE(PlaySound(sound.get()).handle, 0u);
-    PassLatency();
-    EXPECT_EQ(Mix(3 * 4096), Alone(*sound, 3 * 4096, 0, 4096));
-}
-
-INSTANTIATE_TEST_SUITE_P(Mixer, UnitVolume, ::testing::Values(1, 2));
-
 // One cue, volume and resume per 10 ms frame; the output pulls 441 frames per
 // frame, so channel i starts 882 frames (20 ms) after the block it arrived in.
 // A 100 Hz left side repeats every 441 frames, so the channels add up there.
@@ -146,12 +131,49 @@ TEST_P(StartDelay, SoundStartsTwentyMillisecondsAfterTheRequest) {
     ASSERT_TRUE(sound);
     PlaySound(sound.get());
     now_ms += GetParam().mix_after_ms;
-    // Small blocks, so a delay can span more than one of them.
+    // Small blocks, so a delay can span more than one of them; at volume 1.0
+    // the samples come out unchanged.
     EXPECT_EQ(Mix(8192, 512), Alone(*sound, 8192, GetParam().silent_frames, 4096));
 }
 
 INSTANTIATE_TEST_SUITE_P(Mixer, StartDelay,
                          ::testing::Values(DelayCase{0, 882}, DelayCase{5, 661}, DelayCase{19, 44},
                                            DelayCase{20, 0}, DelayCase{500, 0}));
+
+TEST_F(Mixer, SoundOutlivesItsOwnerWhileAChannelPlaysIt) {
+    auto sound = MakeSound("owner", 5000, 2, 44100, 20000);
+    ASSERT_TRUE(sound);
+    std::vector<int16_t> expected = Alone(*sound, 5000, 0, 4096);
+    PlaySound(sound.get());
+    sound.reset();
+    PassLatency();
+    EXPECT_EQ(Mix(5000), expected);
+}
+
+// A restart pushed by the main thread while the audio thread was releasing the
+// same auto-release channel must not revive the released slot.
+TEST(MixerRing, StartArrivingAfterReleaseIsIgnored) {
+    auto* pcm = new TAudioSample{};
+    pcm->length = 100, pcm->rate = 44100, pcm->channels = 1;
+    pcm->samples = new int16_t[101]();
+    std::fill_n(pcm->samples, 100, int16_t(1000));
+    TMixerSample* sample = CreateMixerSample(pcm, 0);
+    auto* m = CreateMixer(0);
+    MixerStart start{};
+    start.handle = (1u << kSlotBits) | 5u, start.serial = 1, start.sample = sample;
+    ASSERT_TRUE(m->started.Push(start));
+    std::vector<int16_t> out(2 * 256);
+    MixBlock(*m, out.data(), 256, 20);
+    EXPECT_EQ(out[2 * 99 + 1], 1000);
+    uint16_t released = 0;
+    ASSERT_TRUE(m->finished.Pop(released));
+    start.serial = 2;
+    ASSERT_TRUE(m->started.Push(start));
+    MixBlock(*m, out.data(), 256, 20);
+    EXPECT_EQ(out, std::vector<int16_t>(out.size(), 0));
+    EXPECT_EQ(m->active_count, 0);
+    DestroyMixer(m);
+    ReleaseMixerSample(sample);
+}
 
 } // namespace

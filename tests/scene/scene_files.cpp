@@ -19,19 +19,28 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     fclose(f);
 }
 
-std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows, uint8_t descriptor,
-                     int id_length) {
+std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows) {
     std::string t(18, '\0');
-    t[0] = char(id_length);
     t[2] = 2; // uncompressed true colour
     t[12] = char(width & 255), t[13] = char(width >> 8);
     t[14] = char(height & 255), t[15] = char(height >> 8);
     t[16] = 24;
-    t[17] = char(descriptor);
-    t += std::string(id_length, 'I');
     for (const Bgr& p : rows)
         t += {char(p.b), char(p.g), char(p.r)};
     return t;
+}
+
+scene* LoadFiles(const std::string& obj, const std::string& mtl, const std::string& tga,
+                 std::string* dir_out) {
+    std::string dir = MakeTempDir();
+    WriteFile(dir + "s.obj", obj);
+    WriteFile(dir + "s.mtl", mtl);
+    if (!tga.empty()) WriteFile(dir + "t.tga", tga);
+    if (dir_out) *dir_out = dir;
+    set_path(dir.c_str());
+    scene* s = load_scene("s.obj");
+    set_path("");
+    return s;
 }
 
 scene* ParseScene(const std::string& obj, const char* mtl) {

@@ -14,9 +14,12 @@ struct Bgr {
 std::string MakeTempDir();
 void WriteFile(const std::string& path, const std::string& bytes);
 
-// An uncompressed 24-bit TGA: rows in file order, `id` bytes of image ID.
-std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows, uint8_t descriptor,
-                     int id_length = 0);
+// An uncompressed 24-bit TGA, rows in file order.
+std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows);
+// Writes s.obj, s.mtl and (when not empty) t.tga to a fresh directory and
+// loads s.obj from there; null on failure.
+struct scene* LoadFiles(const std::string& obj, const std::string& mtl,
+                        const std::string& tga = "", std::string* dir = nullptr);
 
 // Loads OBJ text (and MTL text when given) through get_scene; null when it
 // fails. The text is copied, since get_scene may modify it.

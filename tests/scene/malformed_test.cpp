@@ -51,6 +51,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"MissingLibrary", "o a\nmtllib none.mtl\n", "", "", "s.obj:2", "none.mtl"},
         BadCase{"MissingTexture", kLib, kTextured, "", "s.mtl:3", "t.tga"},
         BadCase{"TgaZeroWidth", kLib, kTextured, TgaBytes(0, 4, {}), "s.mtl:3", "0 x 4"},
+        // Wider than any OpenGL's largest texture, which would draw white.
+        BadCase{"TgaTooWide", kLib, kTextured, TgaBytes(65535, 1, std::vector<Bgr>(65535)),
+                "s.mtl:3", "65535 x 1"},
         // 18 header bytes and 11 of the 12 pixel bytes: 29 in all.
         BadCase{"TgaPixelsShort", kLib, kTextured, TgaBytes(2, 2, {{}, {}, {}, {}}).substr(0, 29),
                 "s.mtl:3", "29"}),

@@ -131,19 +131,6 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
     FreeScene(s);
 }
 
-TEST_F(GLTest, TextureWiderThanOpenGLAllowsFailsTheLoad) {
-    GLint max = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max);
-    ASSERT_GT(max, 0);
-    std::string tga = TgaBytes(max + 1, 1, std::vector<Bgr>(max + 1, Bgr{1, 2, 3}));
-    scene* s = LoadFiles("mtllib s.mtl\n", "newmtl tex\nmap_Kd t.tga\n", tga);
-    EXPECT_EQ(s, nullptr);
-    std::string reason = scene_error();
-    EXPECT_NE(reason.find("s.mtl:2: "), std::string::npos) << reason;
-    EXPECT_NE(reason.find(std::to_string(max + 1) + " x 1"), std::string::npos) << reason;
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
 // Lit by one light object straight ahead (white diffuse and specular): a
 // face whose left vertices face the light and whose right ones are turned
 // 60 degrees away. Per vertex, diffuse red is N.L and specular blue is

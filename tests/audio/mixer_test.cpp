@@ -1,35 +1,71 @@
-#include "tests/audio/mixer_fixture.h"
+// The mixer through the Manual driver with a scripted clock, so each test
+// pulls blocks itself and start delays are exact. Expected output is built
+// from the decoded frames with the mixer's arithmetic written out here.
+#include "platform/audio/audio.h"
+#include "platform/audio/mixer.h"
+#include "platform/clock.h"
+#include "tests/audio/ogg_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 namespace {
 
-using Mixer = ManualMixer;
+int16_t Clip(int64_t v) {
+    return int16_t(std::clamp<int64_t>(v, -32768, 32767));
+}
+// One sample through a gain, as the mixer adds it (4096 = 1.0).
+int32_t Scaled(int32_t sample, int32_t gain) {
+    return (sample * gain) >> 8;
+}
+// Decoded frame i, side c (mono repeats on both).
+int16_t At(const TSound& s, int i, int c) {
+    return s.sample->samples[size_t(i) * s.sample->channels + (s.sample->channels == 2 ? c : 0)];
+}
 
-// Expected output of one channel at a constant gain from output frame start.
-std::vector<int16_t> Alone(const TSound& s, int frames, int start, int32_t gain) {
+class Mixer : public ::testing::Test {
+  protected:
+    static inline int32_t now_ms = 0;
+    static int32_t Clock(void*) { return now_ms; }
+
+    void SetUp() override {
+        now_ms = 100000;
+        SetMilliSecsSource(Clock, nullptr);
+        SetAudioDriver("Manual");
+        ASSERT_STREQ(AudioDriverName(), "Manual");
+    }
+    void TearDown() override {
+        ShutdownAudio();
+        SetMilliSecsSource(nullptr, nullptr);
+    }
+
+    // Pulls frames in blocks of block_frames; returns interleaved stereo.
+    static std::vector<int16_t> Mix(int frames, int block_frames = 4096) {
+        std::vector<int16_t> out(size_t(frames) * 2);
+        for (int at = 0; at < frames; at += block_frames)
+            AudioMixBlock(out.data() + size_t(at) * 2, std::min(block_frames, frames - at));
+        return out;
+    }
+    // Lets the 20 ms start latency pass before the next block.
+    static void PassLatency() { now_ms += 20; }
+};
+
+// Expected output of one channel at volume 1.0 from output frame start.
+std::vector<int16_t> Alone(const TSound& s, int frames, int start) {
     std::vector<int16_t> out(size_t(frames) * 2, 0);
     for (int k = start; k < frames && k - start < s.sample->length; ++k)
         for (int c = 0; c < 2; ++c)
-            out[size_t(k) * 2 + c] = Clip(Scaled(At(s, k - start, c), gain) >> 4);
+            out[size_t(k) * 2 + c] = At(s, k - start, c);
     return out;
 }
 
-// One channel at volume 1.0 reproduces its samples unchanged; a mono one
-// plays them on both sides (Alone repeats mono on both).
-class UnitVolume : public ManualMixer, public ::testing::WithParamInterface<int> {};
-
-TEST_P(UnitVolume, ReproducesTheSamples) {
-    auto sound = MakeSound("unit", 10000, GetParam(), 44100, 20000);
-    ASSERT_TRUE(sound);
-    ASSERT_EQ(sound->sample->channels, GetParam());
-    ASSERT_NE(PlaySound(sound.get()).handle, 0u);
-    PassLatency();
-    EXPECT_EQ(Mix(3 * 4096), Alone(*sound, 3 * 4096, 0, 4096));
-}
-
-INSTANTIATE_TEST_SUITE_P(Mixer, UnitVolume, ::testing::Values(1, 2));
-
-// One cue, volume and resume per 10 ms frame; the output pulls 441 frames per
-// frame, so channel i starts 882 frames (20 ms) after the block it arrived in.
+// One cue, volume and resume per 10 ms frame, as the ending does: the volume
+// holds from the first frame, without a ramp from 1.0. The output pulls 441
+// frames per frame, so channel i starts 882 frames (20 ms) after the block it
+// arrived in.
 // A 100 Hz left side repeats every 441 frames, so the channels add up there.
 TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
     auto sound = MakeSound("hundred", 20000, 2, 44100, 12000, 0, 100.0);
@@ -39,7 +75,7 @@ TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
     std::vector<int16_t> out;
     for (int i = 0; i < kChannels; ++i) {
         float v = 0.3f + 0.007f * float(i);
-        volume[i] = VolumeWord(v);
+        volume[i] = int32_t(std::trunc(double(v) * 4096.0));
         TChannel ch = CueSound(sound.get());
         ASSERT_NE(ch.handle, 0u);
         SetChannelVolume(ch, v);
@@ -69,22 +105,10 @@ TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
     EXPECT_GT(unclipped, 1000);
 }
 
-// The ending's way: cue, set the volume, resume, all in one frame. The
-// volume holds from the first frame, without a ramp from 1.0.
-TEST_F(Mixer, VolumeSetWhilePausedTakesEffectWithoutRamp) {
-    auto sound = MakeSound("paused", 8000, 2, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel ch = CueSound(sound.get());
-    PassLatency();
-    SetChannelVolume(ch, 0.5f);
-    ResumeChannel(ch);
-    EXPECT_EQ(Mix(8192), Alone(*sound, 8192, 0, 2048));
-}
-
 // A 22050 Hz file steps half a frame per output frame: odd output frames
 // fall halfway to the next frame, which after the last frame is the first
 // again for a looping sound and the last one repeated otherwise.
-class HalfRate : public ManualMixer, public ::testing::WithParamInterface<int> {};
+class HalfRate : public Mixer, public ::testing::WithParamInterface<int> {};
 
 TEST_P(HalfRate, FilePlaysAtItsOwnPitchAndLength) {
     const int kLength = 3000, loop = GetParam();
@@ -139,19 +163,49 @@ struct DelayCase {
     int mix_after_ms;
     int silent_frames;
 };
-class StartDelay : public ManualMixer, public ::testing::WithParamInterface<DelayCase> {};
+class StartDelay : public Mixer, public ::testing::WithParamInterface<DelayCase> {};
 
+// At volume 1.0 the samples come out unchanged, even when the sound's owner
+// lets go of it while it plays.
 TEST_P(StartDelay, SoundStartsTwentyMillisecondsAfterTheRequest) {
     auto sound = MakeSound("delay", 3000, 2, 44100, 20000);
     ASSERT_TRUE(sound);
+    const std::vector<int16_t> want = Alone(*sound, 8192, GetParam().silent_frames);
     PlaySound(sound.get());
+    sound.reset();
     now_ms += GetParam().mix_after_ms;
     // Small blocks, so a delay can span more than one of them.
-    EXPECT_EQ(Mix(8192, 512), Alone(*sound, 8192, GetParam().silent_frames, 4096));
+    EXPECT_EQ(Mix(8192, 512), want);
 }
 
 INSTANTIATE_TEST_SUITE_P(Mixer, StartDelay,
                          ::testing::Values(DelayCase{0, 882}, DelayCase{5, 661}, DelayCase{19, 44},
                                            DelayCase{20, 0}, DelayCase{500, 0}));
+
+// A restart pushed by the main thread while the audio thread was releasing the
+// same auto-release channel must not revive the released slot.
+TEST(MixerRing, StartArrivingAfterReleaseIsIgnored) {
+    auto* pcm = new TAudioSample{};
+    pcm->length = 100, pcm->rate = 44100, pcm->channels = 1;
+    pcm->samples = new int16_t[101]();
+    std::fill_n(pcm->samples, 100, int16_t(1000));
+    TMixerSample* sample = CreateMixerSample(pcm, 0);
+    auto* m = CreateMixer(0);
+    MixerStart start{};
+    start.handle = (1u << kSlotBits) | 5u, start.serial = 1, start.sample = sample;
+    ASSERT_TRUE(m->started.Push(start));
+    std::vector<int16_t> out(2 * 256);
+    MixBlock(*m, out.data(), 256, 20);
+    EXPECT_EQ(out[2 * 99 + 1], 1000);
+    uint16_t released = 0;
+    ASSERT_TRUE(m->finished.Pop(released));
+    start.serial = 2;
+    ASSERT_TRUE(m->started.Push(start));
+    MixBlock(*m, out.data(), 256, 20);
+    EXPECT_EQ(out, std::vector<int16_t>(out.size(), 0));
+    EXPECT_EQ(m->active_count, 0);
+    DestroyMixer(m);
+    ReleaseMixerSample(sample);
+}
 
 } // namespace

@@ -1,5 +1,5 @@
-// Runs the built capture tool as a child in a fresh temporary directory and
-// reads back what it wrote. The directory is removed with the object.
+// Runs the built capture tool in a fresh temporary directory and reads back
+// what it wrote.
 #pragma once
 
 #include <string>
@@ -12,7 +12,6 @@ struct ToolRun {
     int status = -1; // exit status, -1 when it did not exit normally
     ToolRun() = default;
     ToolRun(const ToolRun&) = delete;
-    ToolRun& operator=(const ToolRun&) = delete;
     ~ToolRun();
 };
 

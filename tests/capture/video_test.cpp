@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 
 namespace {
 
@@ -17,30 +17,18 @@ namespace {
 // pictures and of sound.
 const std::vector<std::string> kStretch = {"--fps", "10", "--from", "30", "--to", "32.3"};
 
-std::string Output(const std::string& command) {
-    std::string text;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            text.append(buf, n);
-        pclose(p);
-    }
-    return text;
-}
-
-// key=value lines of one stream ("v:0" or "a:0").
-std::map<std::string, std::string> Probe(const std::string& file, const char* stream) {
+// key=value lines of one stream ("v:0" or "a:0") of the run's MP4.
+std::map<std::string, std::string> Probe(const ToolRun& run, const std::string& stream) {
+    EXPECT_EQ(std::system(("ffprobe -v error -count_frames -select_streams " + stream +
+                           " -show_entries stream=codec_name,nb_read_frames,duration -of "
+                           "default=nw=1 " +
+                           run.out + "/ninefold.mp4 >" + run.dir + "/probe")
+                              .c_str()),
+              0);
     std::map<std::string, std::string> fields;
-    const std::string lines =
-        Output(std::string("ffprobe -v error -count_frames -select_streams ") + stream +
-               " -show_entries stream=codec_name,nb_read_frames,duration -of default=nw=1 " + file);
-    size_t start = 0;
-    for (size_t end; (end = lines.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::string line = lines.substr(start, end - start);
-        const size_t eq = line.find('=');
-        if (eq != std::string::npos) fields[line.substr(0, eq)] = line.substr(eq + 1);
-    }
+    std::istringstream lines(ReadFileBytes(run.dir + "/probe"));
+    for (std::string key, value; std::getline(lines, key, '=') && std::getline(lines, value);)
+        fields[key] = value;
     return fields;
 }
 
@@ -50,22 +38,24 @@ TEST(CaptureVideo, Mp4HoldsEveryFrameTheSoundAndTheReferencePicture) {
     ToolRun run;
     RunCaptureTool(kStretch, &run);
     ASSERT_EQ(run.status, 0) << run.log;
-    const std::string mp4 = run.out + "/ninefold.mp4";
-
-    auto video = Probe(mp4, "v:0");
+    auto video = Probe(run, "v:0");
     EXPECT_EQ(video["codec_name"], "h264");
     EXPECT_EQ(video["nb_read_frames"], "24");
     EXPECT_NEAR(std::atof(video["duration"].c_str()), 2.4, 0.001);
-    auto audio = Probe(mp4, "a:0");
+    auto audio = Probe(run, "a:0");
     EXPECT_EQ(audio["codec_name"], "aac");
     EXPECT_NEAR(std::atof(audio["duration"].c_str()), 2.4, 0.05); // whole AAC frames
 
-    RgbImage first = MakeRgbImage(800, 600);
-    const std::string raw =
-        Output("ffmpeg -v error -i " + mp4 + " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
-    ASSERT_EQ(raw.size(), 800u * 600u * 3u);
+    RgbImage first = MakeRgbImage(800, 600), reference;
+    ASSERT_EQ(std::system(("ffmpeg -v error -i " + run.out +
+                           "/ninefold.mp4 -frames:v 1 -f rawvideo "
+                           "-pix_fmt rgb24 " +
+                           run.dir + "/first.rgb")
+                              .c_str()),
+              0);
+    const std::string raw = ReadFileBytes(run.dir + "/first.rgb");
+    ASSERT_EQ(raw.size(), first.rgb.size());
     first.rgb.assign(raw.begin(), raw.end());
-    RgbImage reference;
     std::string error;
     ASSERT_TRUE(
         ReadPng(std::string(CAPTURE_REFERENCE_DIR) + "/at_0030000ms.png", &reference, &error))

@@ -1,9 +1,18 @@
-// The display the demo draws into, and Escape as the viewer presses it.
+// The display the demo draws into, Escape as the viewer presses it, and the
+// stop signals: status 0 through the orderly close at the next poll while
+// frames are drawn, and within half a second while the main thread is busy
+// elsewhere (a long load). Each signal case runs in a re-executed child.
 #include "platform/graphics.h"
 #include "tests/support/gl_fixture.h"
 
 #include <SDL.h>
 #include <SDL_opengl.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
+#include <tuple>
 
 TEST_F(GLTest, FrameIs800x600WithADepthBufferOnAFullScreenWindow) {
     EXPECT_EQ(GraphicsWidth(), 800);
@@ -55,3 +64,39 @@ TEST_F(GLTest, QuitRequestIsRefused) {
     KeyHit(27);
     EXPECT_EQ(GraphicsWidth(), 800);
 }
+
+namespace {
+
+// Runs inside the child: reports whether the display was closed before exit.
+void report_exit(int status) {
+    std::fprintf(stderr, "exit %d open %d video %d\n", status, GraphicsWidth(),
+                 SDL_WasInit(SDL_INIT_VIDEO) ? 1 : 0);
+}
+
+class StopSignal : public GLTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
+
+TEST_P(StopSignal, EndsTheProcessWithStatusZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const int sig = std::get<0>(GetParam());
+    const bool polling = std::get<1>(GetParam());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EXIT(
+        {
+            SetExitHook(report_exit);
+            std::raise(sig);
+            if (polling)
+                KeyHit(27); // the next poll closes the display and exits
+            else
+                std::this_thread::sleep_for(std::chrono::seconds(10)); // a load that never polls
+            std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(0), polling ? "exit 0 open 0 video 0" : "");
+    // Half a second is the promise; the rest is the child's start-up.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllStopSignals, StopSignal,
+                         ::testing::Combine(::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT),
+                                            ::testing::Bool()));
+
+} // namespace

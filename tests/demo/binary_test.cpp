@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 
@@ -20,30 +19,14 @@ void Write(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-void ReplaceFirstLine(const std::string& path, const std::string& prefix, const std::string& line) {
-    std::string text = ReadWholeFile(path);
-    size_t at = text.compare(0, prefix.size(), prefix) == 0 ? 0 : text.find("\n" + prefix) + 1;
-    ASSERT_NE(at, 0u) << path << " has no line " << prefix;
-    text.replace(at, text.find('\n', at) - at, line);
-    Write(path, text);
-}
-
-std::string Dir(const std::string& path) {
-    return path.substr(0, path.rfind('/') + 1);
-}
-
-std::string Le(uint64_t v, int bytes) {
-    std::string s;
-    for (int i = 0; i < bytes; ++i)
-        s += char(v >> (8 * i));
-    return s;
-}
-
 // Hostile files kept with the fuzzing seeds.
 std::string Seed(const std::string& name) {
     return ReadWholeFile(std::string(std::getenv("TEST_SOURCE_DIR")) + "/tests/fuzz/seeds/" + name);
 }
 
+void Missing(const std::string& path) {
+    unlink(path.c_str());
+}
 void Fifo(const std::string& path) {
     unlink(path.c_str());
     mkfifo(path.c_str(), 0644);
@@ -75,52 +58,35 @@ void LyingOgg(const std::string& path) {
     Write(path, Seed("ogg/lying.ogg"));
 }
 // A TGA header of 32768 x 32768 on a sparse file long enough for its pixels.
-void HugeTexture(const std::string& mtl) {
-    ReplaceFirstLine(mtl, "map_Kd ", "map_Kd huge.tga");
-    std::string header = std::string(2, '\0') + '\2' + std::string(9, '\0') + Le(32768, 2) +
-                         Le(32768, 2) + '\x18' + '\0';
-    Write(Dir(mtl) + "huge.tga", header);
-    ASSERT_EQ(truncate((Dir(mtl) + "huge.tga").c_str(), 18 + 3LL * 32768 * 32768), 0);
-}
-void FifoTexture(const std::string& mtl) {
-    ReplaceFirstLine(mtl, "map_Kd ", "map_Kd fifo.tga");
-    Fifo(Dir(mtl) + "fifo.tga");
-}
-void TextureUpTheTree(const std::string& mtl) {
-    ReplaceFirstLine(mtl, "map_Kd ", "map_Kd ../../../../etc/shadow");
-}
-void AbsoluteTexture(const std::string& mtl) {
-    ReplaceFirstLine(mtl, "map_Kd ", "map_Kd /etc/hostname");
-}
-void LibraryUpTheTree(const std::string& obj) {
-    ReplaceFirstLine(obj, "mtllib ", "mtllib ../scene1.mtl");
-}
-void ControlCharacters(const std::string& mtl) {
-    ReplaceFirstLine(mtl, "map_Kd ", "map_Kd \x1b]0;owned\x07\x1b[31m\xc2\x9bred.tga");
+void HugeTga(const std::string& path) {
+    Write(path, std::string("\0\0\2\0\0\0\0\0\0\0\0\0\0\x80\0\x80\x18\0", 18));
+    ASSERT_EQ(truncate(path.c_str(), 18 + 3LL * 32768 * 32768), 0);
 }
 
 struct HostileCase {
     const char* label;
-    const char* file;                       // in data/; the line must name it
-    void (*spoil)(const std::string& path); // null: the file is left out
+    const char* file; // in data/; the line must name it
+    const char* line; // if set, replaces the file's first line of the same keyword, and
+    void (*spoil)(const std::string& path); // spoil takes the file that line names
     const char* reason;                     // part of the reason the line must give
 };
 
-HostileCase H(const char* label, const char* file, void (*spoil)(const std::string&),
-              const char* reason) {
-    return {label, file, spoil, reason};
-}
-
-void PrintTo(const HostileCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
+using C = HostileCase;
 class HostileData : public testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
     const HostileCase& c = GetParam();
-    Scratch s(c.spoil ? std::vector<std::string>{} : std::vector<std::string>{c.file});
-    if (c.spoil) c.spoil(s.dir() + "/data/" + c.file);
+    Scratch s;
+    std::string path = s.dir() + "/data/" + c.file;
+    if (c.line) {
+        const std::string line = c.line, key = line.substr(0, line.find(' ') + 1);
+        std::string text = ReadWholeFile(path);
+        size_t at = text.compare(0, key.size(), key) == 0 ? 0 : text.find("\n" + key) + 1;
+        ASSERT_NE(at, 0u) << path << " has no line " << key;
+        Write(path, text.replace(at, text.find('\n', at) - at, line));
+        path = s.dir() + "/data/" + line.substr(key.size());
+    }
+    if (c.spoil) c.spoil(path);
     ChildResult r = s.Run({"SDL_AUDIODRIVER=dummy"}, 60);
     ASSERT_TRUE(r.exited) << "still running after 60 s; stderr: " << r.err;
     EXPECT_EQ(r.status, 0);
@@ -145,26 +111,29 @@ TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
 // Scenes are checked first and in order, before the soundtrack and pictures.
 INSTANTIATE_TEST_SUITE_P(
     StartUp, HostileData,
-    testing::Values(H("MissingScene1", "scene1.obj", nullptr, "not found (looked in "),
-                    H("MissingScene2", "scene2.obj", nullptr, "cannot open"),
-                    H("MissingMusic", "music.ogg", nullptr, "cannot open"),
-                    H("MissingLastPicture", "img29.png", nullptr, "cannot open"),
-                    H("TextAsPicture", "img12.png", Text, "PNG"),
-                    H("FifoScene", "scene2.obj", Fifo, "not a regular file"),
-                    H("FifoLibrary", "scene1.mtl", Fifo, "not a regular file"),
-                    H("FifoTexture", "scene1.mtl", FifoTexture, "not a regular file"),
-                    H("FifoMusic", "music.ogg", Fifo, "not a regular file"),
-                    H("FifoPicture", "img07.png", Fifo, "not a regular file"),
-                    H("DirectoryLibrary", "scene1.mtl", Directory, "not a regular file"),
-                    H("DeviceScene", "scene1.obj", Device, "not a regular file"),
-                    H("LongFaceLine", "scene2.obj", LongFaceLine, "999999"),
-                    H("HugePicture", "img07.png", HugePicture, "16384"),
-                    H("LyingOgg", "music.ogg", LyingOgg, "limit"),
-                    H("HugeTextureHeader", "scene1.mtl", HugeTexture, "32768"),
-                    H("TextureUpTheTree", "scene1.mtl", TextureUpTheTree, "outside the data"),
-                    H("AbsoluteTexture", "scene1.mtl", AbsoluteTexture, "outside the data"),
-                    H("LibraryUpTheTree", "scene1.obj", LibraryUpTheTree, "outside the data"),
-                    H("ControlCharacters", "scene1.mtl", ControlCharacters, "\\x1b]0;owned")),
+    testing::Values(
+        C{"MissingScene1", "scene1.obj", nullptr, Missing, "not found (looked in "},
+        C{"MissingScene2", "scene2.obj", nullptr, Missing, "cannot open"},
+        C{"MissingMusic", "music.ogg", nullptr, Missing, "cannot open"},
+        C{"MissingLastPicture", "img29.png", nullptr, Missing, "cannot open"},
+        C{"TextAsPicture", "img12.png", nullptr, Text, "PNG"},
+        C{"FifoScene", "scene2.obj", nullptr, Fifo, "not a regular file"},
+        C{"FifoLibrary", "scene1.mtl", nullptr, Fifo, "not a regular file"},
+        C{"FifoTexture", "scene1.mtl", "map_Kd fifo.tga", Fifo, "not a regular file"},
+        C{"FifoMusic", "music.ogg", nullptr, Fifo, "not a regular file"},
+        C{"FifoPicture", "img07.png", nullptr, Fifo, "not a regular file"},
+        C{"DirectoryLibrary", "scene1.mtl", nullptr, Directory, "not a regular file"},
+        C{"DeviceScene", "scene1.obj", nullptr, Device, "not a regular file"},
+        C{"LongFaceLine", "scene2.obj", nullptr, LongFaceLine, "999999"},
+        C{"HugePicture", "img07.png", nullptr, HugePicture, "16384"},
+        C{"LyingOgg", "music.ogg", nullptr, LyingOgg, "limit"},
+        C{"HugeTextureHeader", "scene1.mtl", "map_Kd huge.tga", HugeTga, "32768"},
+        C{"TextureUpTheTree", "scene1.mtl", "map_Kd ../../../../etc/shadow", nullptr,
+          "outside the data"},
+        C{"AbsoluteTexture", "scene1.mtl", "map_Kd /etc/hostname", nullptr, "outside the data"},
+        C{"LibraryUpTheTree", "scene1.obj", "mtllib ../scene1.mtl", nullptr, "outside the data"},
+        C{"ControlCharacters", "scene1.mtl", "map_Kd \x1b]0;owned\x07\x1b[31m\xc2\x9bred.tga",
+          nullptr, "\\x1b]0;owned"}),
     [](const testing::TestParamInfo<HostileCase>& i) { return std::string(i.param.label); });
 
 } // namespace

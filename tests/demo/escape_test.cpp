@@ -13,10 +13,6 @@ struct EscapeCase {
     int frames;                 // frames presented in all
 };
 
-void PrintTo(const EscapeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
 class Escape : public testing::TestWithParam<EscapeCase> {};
 
 TEST_P(Escape, EndsTheDemoAtTheSectionsTestPoint) {

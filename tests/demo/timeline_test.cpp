@@ -30,58 +30,43 @@ std::vector<std::vector<Call>> g_frames(1); // calls made while drawing frame k
 std::map<const TImage*, int> g_slots;       // image -> slot, from its file name
 int g_depth = 0; // inside a wrapped library call: its own calls are not the section's
 
-void Record(const char* fn, std::vector<double> args) {
-    if (g_depth == 0) g_frames.back().push_back({fn, std::move(args)});
-}
-
-// Runs fn, a library call, without recording what it calls in turn.
-template <class F> void Inside(F fn) {
-    ++g_depth;
-    fn();
-    --g_depth;
-}
-
 } // namespace
 
-// Each wrapper records its call (unless a wrapped library call is running)
-// and passes it on; INSIDE ones hide the calls they make in turn.
-#define RECORDED(fn, label, params, args, values)                                                  \
+// Each wrapper records its call under label (if any) and passes it on,
+// hiding the calls it makes in turn.
+#define WRAP(fn, label, params, args, values)                                                      \
     void __real_##fn params;                                                                       \
     void __wrap_##fn params {                                                                      \
-        Record(label, values);                                                                     \
+        if (g_depth == 0 && *label) g_frames.back().push_back({label, values});                    \
+        ++g_depth;                                                                                 \
         __real_##fn args;                                                                          \
-    }
-#define INSIDE(fn, label, params, args, values)                                                    \
-    void __real_##fn params;                                                                       \
-    void __wrap_##fn params {                                                                      \
-        if (*label) Record(label, values);                                                         \
-        Inside([&] { __real_##fn args; });                                                         \
+        --g_depth;                                                                                 \
     }
 // clang-format off
 #define V(...) std::vector<double>{__VA_ARGS__}
 // clang-format on
 
 extern "C" {
-RECORDED(glTranslated, "glTranslated", (double x, double y, double z), (x, y, z), V(x, y, z))
-RECORDED(glTranslatef, "glTranslatef", (float x, float y, float z), (x, y, z), V(x, y, z))
-RECORDED(glRotatef, "glRotatef", (float a, float x, float y, float z), (a, x, y, z), V(a, x, y, z))
-RECORDED(glScalef, "glScalef", (float x, float y, float z), (x, y, z), V(x, y, z))
+WRAP(glTranslated, "glTranslated", (double x, double y, double z), (x, y, z), V(x, y, z))
+WRAP(glTranslatef, "glTranslatef", (float x, float y, float z), (x, y, z), V(x, y, z))
+WRAP(glRotatef, "glRotatef", (float a, float x, float y, float z), (a, x, y, z), V(a, x, y, z))
+WRAP(glScalef, "glScalef", (float x, float y, float z), (x, y, z), V(x, y, z))
 // The C++ interfaces under their mangled names.
-RECORDED(_Z8SetScaleff, "SetScale", (float x, float y), (x, y), V(x, y))
-RECORDED(_Z11SetRotationf, "SetRotation", (float a), (a), V(a))
-RECORDED(_Z8SetAlphaf, "SetAlpha", (float a), (a), V(a))
-INSIDE(_Z9DrawImageP6TImageffi, "DrawImage", (TImage * image, float x, float y, int frame),
-       (image, x, y, frame), V(double(g_slots.count(image) ? g_slots[image] : -1), x, y))
-INSIDE(_Z13fx_squareblurfiifff, "fx_squareblur",
-       (float size, int nearest, int overlay, float r, float g, float b),
-       (size, nearest, overlay, r, g, b), V(size, double(nearest), double(overlay), r, g, b))
-INSIDE(_Z8fx_shinefffff, "fx_shine", (float r, float g, float b, float zstep, float angle),
-       (r, g, b, zstep, angle), V(r, g, b, zstep, angle))
-INSIDE(_Z14fx_separatergbff, "fx_separatergb", (float dx, float dy), (dx, dy), V(dx, dy))
-INSIDE(_Z12render_sceneP5scenei, "", (scene * s, int flags), (s, flags), V())
-INSIDE(_Z7glsetupf, "", (float zoom), (zoom), V())
-INSIDE(_Z6glliteiffff, "", (int n, float x, float y, float z, float strength),
-       (n, x, y, z, strength), V())
+WRAP(_Z8SetScaleff, "SetScale", (float x, float y), (x, y), V(x, y))
+WRAP(_Z11SetRotationf, "SetRotation", (float a), (a), V(a))
+WRAP(_Z8SetAlphaf, "SetAlpha", (float a), (a), V(a))
+WRAP(_Z9DrawImageP6TImageffi, "DrawImage", (TImage * image, float x, float y, int frame),
+     (image, x, y, frame), V(double(g_slots.count(image) ? g_slots[image] : -1), x, y))
+WRAP(_Z13fx_squareblurfiifff, "fx_squareblur",
+     (float size, int nearest, int overlay, float r, float g, float b),
+     (size, nearest, overlay, r, g, b), V(size, double(nearest), double(overlay), r, g, b))
+WRAP(_Z8fx_shinefffff, "fx_shine", (float r, float g, float b, float zstep, float angle),
+     (r, g, b, zstep, angle), V(r, g, b, zstep, angle))
+WRAP(_Z14fx_separatergbff, "fx_separatergb", (float dx, float dy), (dx, dy), V(dx, dy))
+WRAP(_Z12render_sceneP5scenei, "", (scene * s, int flags), (s, flags), V())
+WRAP(_Z7glsetupf, "", (float zoom), (zoom), V())
+WRAP(_Z6glliteiffff, "", (int n, float x, float y, float z, float strength), (n, x, y, z, strength),
+     V())
 
 TImage* __real__Z9LoadImagePKci(const char*, int);
 TImage* __wrap__Z9LoadImagePKci(const char* path, int flags) {

@@ -26,8 +26,12 @@ void FillRect(int x, int y, int w, int h, Rgb c);
 // The whole screen in a smooth gradient: red grows to the right, green
 // downwards, blue fixed at 128; the red and green at a pixel centre.
 void FillGradient();
-float GradientRed(float x);
-float GradientGreen(float y);
+inline float GradientRed(float x) {
+    return x / 800 * 255;
+}
+inline float GradientGreen(float y) {
+    return y / 600 * 255;
+}
 
 Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
 // Whether the back buffer now holds exactly this frame; a failure names the

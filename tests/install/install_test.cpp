@@ -17,8 +17,7 @@
 namespace {
 
 int shell(const std::string& command) {
-    int rc = std::system(command.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return std::system(command.c_str());
 }
 
 // True when the root window holds more than one colour.
@@ -50,9 +49,7 @@ TEST(Install, InstalledProgramPlaysFromAnUnrelatedDirectory) {
                     std::getenv("DEMO_BUILD_DIR") + " --prefix " + prefix + " > /dev/null"),
               0);
     EXPECT_TRUE(std::filesystem::exists(prefix + "/share/icons/hicolor/256x256/apps/ninefold.png"));
-    std::string desktop = prefix + "/share/applications/ninefold.desktop";
-    ASSERT_TRUE(std::filesystem::exists(desktop));
-    EXPECT_EQ(shell("desktop-file-validate " + desktop), 0);
+    EXPECT_EQ(shell("desktop-file-validate " + prefix + "/share/applications/ninefold.desktop"), 0);
 
     // The demo plays in real time: wait for section 1's picture, however
     // slowly a loaded machine gets there.
@@ -64,8 +61,7 @@ TEST(Install, InstalledProgramPlaysFromAnUnrelatedDirectory) {
         }
         shell("xdotool key Escape");
     });
-    EXPECT_TRUE(run.exited) << run.err;
-    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.status, 0) << run.err; // -1 unless it ended by itself
     EXPECT_EQ(run.err, "");
     EXPECT_TRUE(varied) << "the screen stayed one uniform colour for 60 s";
     std::filesystem::remove_all(prefix);

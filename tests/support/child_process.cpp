@@ -44,16 +44,14 @@ ChildResult RunChild(const std::string& program, const std::string& cwd,
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str()); // program paths are absolute
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    // posix_spawn starts the child in our working directory.
-    char old_cwd[4096];
-    if (!getcwd(old_cwd, sizeof old_cwd) || chdir(cwd.c_str()) != 0) return {};
     pid_t pid = 0;
     const auto start = std::chrono::steady_clock::now();
     int rc = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&fa);
     ChildResult r;
-    if (chdir(old_cwd) != 0 || rc != 0) return r;
+    if (rc != 0) return r;
 
     if (during) {
         // Blocks until the child has mapped its window (or has gone).

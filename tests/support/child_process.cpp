@@ -6,18 +6,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 extern char** environ;
 
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::string MakeTempDir() {
@@ -29,16 +28,12 @@ std::string MakeTempDir() {
 ChildResult RunChild(const std::string& program, const std::string& cwd,
                      const std::vector<std::string>& env, double limit_s,
                      const std::function<void()>& during) {
-    std::vector<std::string> vars;
+    std::vector<std::string> vars = env;
     auto name_of = [](const std::string& v) { return v.substr(0, v.find('=') + 1); };
-    for (char** e = environ; *e; ++e) {
-        bool replaced = false;
-        for (const std::string& v : env)
-            replaced |= name_of(v) == name_of(*e);
-        if (!replaced) vars.push_back(*e);
-    }
-    for (const std::string& v : env)
-        vars.push_back(v);
+    for (char** e = environ; *e; ++e)
+        if (std::none_of(env.begin(), env.end(),
+                         [&](auto& v) { return name_of(v) == name_of(*e); }))
+            vars.push_back(*e);
     std::vector<char*> envp;
     for (std::string& v : vars)
         envp.push_back(&v[0]);
@@ -49,21 +44,19 @@ ChildResult RunChild(const std::string& program, const std::string& cwd,
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str()); // program paths are absolute
     char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    // posix_spawn starts the child in our working directory.
-    char old_cwd[4096];
-    if (!getcwd(old_cwd, sizeof old_cwd) || chdir(cwd.c_str()) != 0) return {};
     pid_t pid = 0;
     const auto start = std::chrono::steady_clock::now();
     int rc = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv, envp.data());
     posix_spawn_file_actions_destroy(&fa);
     ChildResult r;
-    if (chdir(old_cwd) != 0 || rc != 0) return r;
+    if (rc != 0) return r;
 
     if (during) {
         // Blocks until the child has mapped its window (or has gone).
-        std::string wait = "timeout 20 xdotool search --sync --pid " + std::to_string(pid) +
-                           " >/dev/null 2>&1";
+        std::string wait =
+            "timeout 20 xdotool search --sync --pid " + std::to_string(pid) + " >/dev/null 2>&1";
         (void)std::system(wait.c_str());
         during();
     }
@@ -71,22 +64,18 @@ ChildResult RunChild(const std::string& program, const std::string& cwd,
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
     int status = 0;
-    bool killed = false;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (elapsed() > limit_s) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            killed = true;
-            break;
-        }
+    pid_t done = 0;
+    while ((done = waitpid(pid, &status, WNOHANG)) == 0 && elapsed() <= limit_s)
         usleep(20000); // polling the child, not pacing the test
-    }
-    if (!killed) {
+    if (done == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    } else {
         r.seconds = elapsed();
         r.exited = WIFEXITED(status);
         r.status = r.exited ? WEXITSTATUS(status) : -1;
     }
     r.err = ReadWholeFile(err_path);
-    (void)std::system(("rm -rf '" + err_dir + "'").c_str());
+    std::filesystem::remove_all(err_dir);
     return r;
 }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ostream>
-#include <sstream>
 
 std::ostream& operator<<(std::ostream& os, const Rgb& c) {
     return os << "(" << c.r << ", " << c.g << ", " << c.b << ")";
@@ -59,27 +58,17 @@ void FillRect(int x, int y, int w, int h, Rgb c) {
     glPopAttrib();
 }
 
-float GradientRed(float x) {
-    return x / 800 * 255;
-}
-float GradientGreen(float y) {
-    return y / 600 * 255;
-}
-
 void FillGradient() {
     // The fixture's projection: x -400..400, y -300 (top) .. 300.
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glDisable(GL_TEXTURE_2D);
     glShadeModel(GL_SMOOTH);
     glBegin(GL_QUADS);
-    glColor3ub(0, 0, 128);
-    glVertex2f(-400, -300);
-    glColor3ub(255, 0, 128);
-    glVertex2f(400, -300);
-    glColor3ub(255, 255, 128);
-    glVertex2f(400, 300);
-    glColor3ub(0, 255, 128);
-    glVertex2f(-400, 300);
+    for (int corner : {0, 1, 3, 2}) { // around the screen from the top left
+        const int right = corner & 1, bottom = corner >> 1;
+        glColor3ub(uint8_t(255 * right), uint8_t(255 * bottom), 128);
+        glVertex2f(right ? 400 : -400, bottom ? 300 : -300);
+    }
     glEnd();
     glPopAttrib();
 }
@@ -91,33 +80,22 @@ Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y) {
 
 ::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want) {
     const std::vector<uint8_t> got = ReadFrame();
-    int count = 0;
-    std::ostringstream first;
-    for (int y = 0; y < 600; ++y) {
-        for (int x = 0; x < 800; ++x) {
-            Rgb pw = FramePixel(want, x, y), pg = FramePixel(got, x, y);
-            if (pw == pg) continue;
-            if (count++ == 0)
-                first << "first at (" << x << ", " << y << "): " << pg << " instead of " << pw;
-        }
-    }
+    int count = 0, first = 0;
+    for (int i = 800 * 600 - 1; i >= 0; --i) // ends on the first difference
+        if (!(FramePixel(want, i % 800, i / 800) == FramePixel(got, i % 800, i / 800)))
+            ++count, first = i;
     if (count == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << count << " pixels differ, " << first.str();
+    const int x = first % 800, y = first / 800;
+    return ::testing::AssertionFailure()
+           << count << " pixels differ, first at (" << x << ", " << y
+           << "): " << FramePixel(got, x, y) << " instead of " << FramePixel(want, x, y);
 }
-
-namespace {
-class DisplayEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        SetGraphicsDriver(GL2DDriver(), 2);
-        Graphics(800, 600, 32, 0, 10);
-    }
-    void TearDown() override { EndGraphics(); }
-};
-} // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
-    return RUN_ALL_TESTS();
+    SetGraphicsDriver(GL2DDriver(), 2);
+    Graphics(800, 600, 32, 0, 10);
+    const int rc = RUN_ALL_TESTS();
+    EndGraphics();
+    return rc;
 }

@@ -1,7 +1,5 @@
-// Shared GL context for pixel tests: one 800x600 full-screen display (on the
-// private Xvfb of tests/xrun.sh) opened before the first test, with the
-// demo's centred 2D projection, and read-back helpers in top-left-origin
-// screen pixels.
+// One 800x600 display for pixel tests (on tests/xrun.sh's Xvfb), opened
+// before the first test; read-back helpers in top-left-origin pixels.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,17 +24,19 @@ void FillRect(int x, int y, int w, int h, Rgb c);
 // The whole screen in a smooth gradient: red grows to the right, green
 // downwards, blue fixed at 128; the red and green at a pixel centre.
 void FillGradient();
-float GradientRed(float x);
-float GradientGreen(float y);
+inline float GradientRed(float x) {
+    return x / 800 * 255;
+}
+inline float GradientGreen(float y) {
+    return y / 600 * 255;
+}
 
 Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
-// Whether the back buffer now holds exactly this frame; a failure names the
-// number of differing pixels and the first of them.
+// Exact match of the back buffer; a failure counts and names differences.
 ::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want);
 
-// Fresh frame and the state the demo sets at start-up: centred 2D projection
-// (-400..400, -300..300), identity model-view, black clear, and the 2D
-// layer's drawing state at its defaults (solid blend, white, unturned).
+// Black frame, centred 2D projection (-400..400, -300..300) and the 2D
+// layer's start-up state (solid blend, white, unturned, unscaled).
 void ResetFrame();
 
 class GLTest : public ::testing::Test {

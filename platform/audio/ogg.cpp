@@ -86,9 +86,9 @@ long DecodeAll(OggVorbis_File& vf, size_t max_samples, Blocks& out) {
     return 0;
 }
 
-// One buffer of exactly the decoded samples; each block is freed once copied.
-// One frame more than decoded, zero: the mixer's spare frame, so the sound
-// needs no second copy.
+// One buffer of the decoded samples and one zero frame more (the mixer's
+// spare frame, so the sound needs no second copy); each block is freed once
+// copied.
 int16_t* Join(Blocks& in, int channels) {
     auto* samples = new (std::nothrow) int16_t[in.total + size_t(channels)]();
     if (!samples) return nullptr;

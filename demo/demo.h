@@ -7,4 +7,9 @@
 // start-up with one line on stderr.
 #pragma once
 
+// The ending: the last section starts with the first frame at or after
+// 135 s and draws exactly 100 frames (its fade), then the common exit.
+const int kEndingStartMs = 135000;
+const int kEndingFrames = 100;
+
 void DemoMain();

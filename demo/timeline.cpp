@@ -19,10 +19,10 @@ const double kSection4End = double(64.03f);
 const double kSection5End = 80;
 const double kSection6End = 96;
 const double kSection7End = 112;
-const double kSection8End = 135;
+const double kSection8End = kEndingStartMs / 1000.0;
 // Section 9 counts frames by its fade level. The float 0.01 subtracted in
 // double leaves the level just above the step after 99 frames, so exactly
-// 100 frames are drawn and the last playback gets about 2.2e-8.
+// 100 frames (kEndingFrames) are drawn and the last playback gets about 2.2e-8.
 const double kFadeStep = double(0.01f);
 
 namespace {

@@ -32,11 +32,8 @@ namespace {
 const int32_t kClockBase = 600000;
 const int kTailMs = 2000;
 const int kWidth = 800, kHeight = 600;
-// The last section starts at 135 s and draws 100 frames. Its frames are read
-// back at once: any of them may be the last before the demo closes the
-// display, and with it the pixel buffers.
-const int32_t kEndingMs = 135000;
-const int kEndingFrames = 100;
+// The ending's frames are read back at once: any of them may be the last
+// before the demo closes the display, and with it the pixel buffers.
 // Frames and sound blocks waiting for the writer; enough to ride out one
 // slow write without holding much memory.
 const size_t kQueueJobs = 4;
@@ -298,7 +295,7 @@ void OnFlip(void* user) {
         run.pending_slot = slot;
         ++run.written;
     }
-    if (last || t >= kEndingMs) FinishReadBack(run);
+    if (last || t >= kEndingStartMs) FinishReadBack(run);
     const int32_t next_t = FrameTimeMs(run.frame + 1, fps);
     MixInterval(run, t, next_t, FramesAtMode(*run.options) || written);
     run.now.store(kClockBase + next_t);
@@ -390,7 +387,7 @@ int RunCapture(const CaptureOptions& o) {
     run.last_needed = LastNeededFrame(o);
     run.expected_frames = run.last_needed >= 0
                               ? run.last_needed + 1
-                              : FirstFrameAtOrAfter(kEndingMs, o.fps) + 1 + kEndingFrames;
+                              : FirstFrameAtOrAfter(kEndingStartMs, o.fps) + 1 + kEndingFrames;
     const int every_ms = 1000 * o.sheet_every;
     run.out.next_second = (o.from_ms + every_ms - 1) / every_ms * o.sheet_every;
     std::signal(SIGPIPE, SIG_IGN); // a reader that stops shows as a failed write

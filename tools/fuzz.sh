@@ -4,12 +4,14 @@
 # a seed corpus: the hand-made seeds in tests/fuzz/seeds plus the generated
 # demo data. A crash stops the script with the fuzzer's report and status 1.
 #   FUZZ_SECONDS  seconds per target (default 30)
+#   FUZZ_SEED     libFuzzer's random seed (default 0: a new one each run)
 #   FUZZ_DATA     generated data directory (default build/data; made here if absent)
 #   FUZZ_CXX      the compiler (default clang++-14, else clang++)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-fuzz
 seconds=${FUZZ_SECONDS:-30}
+seed=${FUZZ_SEED:-0}
 cxx=${FUZZ_CXX:-$(command -v clang++-14 || command -v clang++)}
 mkdir -p "$out"
 
@@ -66,7 +68,7 @@ for name in fuzz_scene fuzz_tga fuzz_png fuzz_ogg; do
     [ "$kind" = scene ] && max_len=65536
     mkdir -p "$out/corpus/$kind" "$out/crashes/$kind"
     echo "fuzz: running $name for $seconds s"
-    if (cd "$out/crashes/$kind" && "$out/$name" -max_total_time="$seconds" -timeout=10 \
+    if (cd "$out/crashes/$kind" && "$out/$name" -max_total_time="$seconds" -seed="$seed" -timeout=10 \
         -rss_limit_mb=2048 -max_len=$max_len -print_final_stats=1 \
         "$out/corpus/$kind" "$seeds/$kind" >"$out/$name.log" 2>&1); then
         runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$out/$name.log")

@@ -1,9 +1,9 @@
 #include "platform/graphics.h"
 
 #include "platform/draw2d.h"
+#include "platform/frame_surface.h"
 
 #include <SDL.h>
-#include <SDL_opengl.h>
 
 #include <atomic>
 #include <cerrno>
@@ -24,8 +24,7 @@ struct TGraphicsDriver {
 struct TGraphics {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
-    GLuint surface = 0;                // the framebuffer object the demo draws into
-    GLuint surface_buffers[2] = {0, 0}; // its colour and depth renderbuffers
+    FrameSurface surface; // what the demo draws into
     bool gl_loaded = false;
     int width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
 };
@@ -37,29 +36,10 @@ const int kKeyCount = 256;
 // before the process ends without it (a long load, a hung teardown).
 const long kStopGraceNs = 400L * 1000 * 1000;
 
-// Framebuffer-object entry points, looked up once a context exists.
-struct SurfaceCalls {
-    PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = nullptr;
-    PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = nullptr;
-    PFNGLGENRENDERBUFFERSPROC GenRenderbuffers = nullptr;
-    PFNGLDELETERENDERBUFFERSPROC DeleteRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC BindRenderbuffer = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC RenderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC FramebufferRenderbuffer = nullptr;
-    PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
-    PFNGLFRAMEBUFFERPARAMETERIPROC FramebufferParameteri = nullptr; // null: no row-order choice
-};
-
-// Stores a framebuffer object's rows top first (GL_MESA_framebuffer_flip_y).
-const GLenum kFramebufferFlipY = 0x8BBB;
-
 struct DisplayState {
     TGraphicsDriver* driver = nullptr;
     int default_flags = 0;
     TGraphics* display = nullptr;
-    SurfaceCalls gl;
     bool video_up = false;
     bool hidden = false;
     int hidden_width = 0, hidden_height = 0;
@@ -147,9 +127,7 @@ void CloseDisplay() {
     TGraphics* d = display_state.display;
     if (!d) return;
     if (d->context) {
-        const SurfaceCalls& gl = display_state.gl;
-        if (d->surface) gl.DeleteFramebuffers(1, &d->surface);
-        if (d->surface_buffers[0]) gl.DeleteRenderbuffers(2, d->surface_buffers);
+        CloseFrameSurface(d->surface);
         SDL_GL_MakeCurrent(d->window, nullptr);
         SDL_GL_DeleteContext(d->context);
     }
@@ -207,106 +185,6 @@ void OpenVideo() {
     NoDisplay(reason);
 }
 
-template <typename Fn> bool LookUp(Fn& fn, const char* name) {
-    fn = reinterpret_cast<Fn>(SDL_GL_GetProcAddress(name));
-    return fn != nullptr;
-}
-
-bool LookUpRowOrder(SurfaceCalls& gl) {
-    gl.FramebufferParameteri = nullptr;
-    // The core entry point takes it on desktop contexts; the extension's own
-    // one is refused there.
-    if (SDL_GL_ExtensionSupported("GL_MESA_framebuffer_flip_y"))
-        LookUp(gl.FramebufferParameteri, "glFramebufferParameteri");
-    return true;
-}
-
-bool LookUpSurfaceCalls(SurfaceCalls& gl) {
-    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    int major = version ? std::atoi(version) : 0;
-    if (major < 3 && !SDL_GL_ExtensionSupported("GL_ARB_framebuffer_object")) return false;
-    return LookUp(gl.GenFramebuffers, "glGenFramebuffers") &&
-           LookUp(gl.DeleteFramebuffers, "glDeleteFramebuffers") &&
-           LookUp(gl.BindFramebuffer, "glBindFramebuffer") &&
-           LookUp(gl.CheckFramebufferStatus, "glCheckFramebufferStatus") &&
-           LookUp(gl.GenRenderbuffers, "glGenRenderbuffers") &&
-           LookUp(gl.DeleteRenderbuffers, "glDeleteRenderbuffers") &&
-           LookUp(gl.BindRenderbuffer, "glBindRenderbuffer") &&
-           LookUp(gl.RenderbufferStorage, "glRenderbufferStorage") &&
-           LookUp(gl.FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-           LookUp(gl.BlitFramebuffer, "glBlitFramebuffer") && LookUpRowOrder(gl);
-}
-
-// The off-screen surface every frame is drawn into, left bound.
-bool MakeSurface(TGraphics* d) {
-    SurfaceCalls& gl = display_state.gl;
-    if (!LookUpSurfaceCalls(gl)) return false;
-    // No alpha channel unless asked for: blends that read the destination's
-    // alpha then see 1, as on a window without one.
-    GLenum colour = (d->flags & GRAPHICS_ALPHABUFFER) ? GL_RGBA8 : GL_RGB8;
-    bool stencil = d->flags & GRAPHICS_STENCILBUFFER;
-    bool depth = stencil || (d->flags & GRAPHICS_DEPTHBUFFER);
-    gl.GenFramebuffers(1, &d->surface);
-    gl.BindFramebuffer(GL_FRAMEBUFFER, d->surface);
-    // Where the driver stores the window's rows top first, rasterisation
-    // breaks ties (a line's first pixel, a shared polygon edge) by that
-    // order: store the surface the same way, so frames are the very pixels
-    // the window itself would hold.
-    if (gl.FramebufferParameteri) gl.FramebufferParameteri(GL_FRAMEBUFFER, kFramebufferFlipY, GL_TRUE);
-    gl.GenRenderbuffers(2, d->surface_buffers);
-    gl.BindRenderbuffer(GL_RENDERBUFFER, d->surface_buffers[0]);
-    gl.RenderbufferStorage(GL_RENDERBUFFER, colour, d->width, d->height);
-    gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                               d->surface_buffers[0]);
-    if (depth) {
-        gl.BindRenderbuffer(GL_RENDERBUFFER, d->surface_buffers[1]);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, stencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24,
-                               d->width, d->height);
-        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER,
-                                   stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
-                                   GL_RENDERBUFFER, d->surface_buffers[1]);
-    }
-    gl.BindRenderbuffer(GL_RENDERBUFFER, 0);
-    return gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-}
-
-// Scales the finished frame onto the window: the largest centred rectangle
-// of the frame's shape, black around it, in the drawable's own pixels (which
-// differ from window units on HiDPI screens).
-void PresentSurface(TGraphics* d) {
-    const SurfaceCalls& gl = display_state.gl;
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(d->window, &dw, &dh);
-    int w = dw, h = dh;
-    if (int64_t(dw) * d->height > int64_t(dh) * d->width)
-        w = int(int64_t(dh) * d->width / d->height);
-    else
-        h = int(int64_t(dw) * d->height / d->width);
-    int x = (dw - w) / 2, y = (dh - h) / 2;
-    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClearColor(0, 0, 0, 1);
-    gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    // Only the bars are cleared: the frame covers the rest. Both pairs are
-    // empty when the shapes match.
-    glEnable(GL_SCISSOR_TEST);
-    const int bars[4][4] = {{0, 0, x, dh}, {x + w, 0, dw - x - w, dh}, {0, 0, dw, y},
-                            {0, y + h, dw, dh - y - h}};
-    for (const auto& bar : bars)
-        if (bar[2] > 0 && bar[3] > 0) {
-            glScissor(bar[0], bar[1], bar[2], bar[3]);
-            glClear(GL_COLOR_BUFFER_BIT);
-        }
-    glDisable(GL_SCISSOR_TEST);
-    // Same size: a plain copy, which is exact and cheaper than filtering.
-    const GLenum filter = (w == d->width && h == d->height) ? GL_NEAREST : GL_LINEAR;
-    gl.BlitFramebuffer(0, 0, d->width, d->height, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, filter);
-    // The surface is bound again before the pop: the draw-buffer setting
-    // being restored is the surface's own.
-    gl.BindFramebuffer(GL_FRAMEBUFFER, d->surface);
-    glPopAttrib();
-}
-
 SDL_Window* OpenWindow(const TGraphics* d, bool cover_screen) {
     if (!cover_screen) {
         int w = display_state.hidden_width > 0 ? display_state.hidden_width : d->width;
@@ -357,14 +235,18 @@ void PollEvents() {
 
 } // namespace
 
-TGraphicsDriver* GL2DDriver() { return &gl2d_driver; }
+TGraphicsDriver* GL2DDriver() {
+    return &gl2d_driver;
+}
 
 void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags) {
     display_state.driver = driver;
     display_state.default_flags = defaultFlags;
 }
 
-void RuntimeError(const char* message) { Fatal(message, nullptr); }
+void RuntimeError(const char* message) {
+    Fatal(message, nullptr);
+}
 
 TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     CloseDisplay();
@@ -395,7 +277,8 @@ TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     d->context = SDL_GL_CreateContext(d->window);
     if (!d->context) Fatal("Unable to create GL Context", SDL_GetError());
     SDL_GL_MakeCurrent(d->window, d->context);
-    if (!MakeSurface(d)) Fatal("Unable to create GL Context", "no off-screen framebuffer");
+    if (!OpenFrameSurface(d->surface, d->width, d->height, d->flags))
+        Fatal("Unable to create GL Context", "no off-screen framebuffer");
     display_state.swap_interval = -2; // a new context starts with its own setting
     ClearKeys();
     ResetDraw2D(width, height);
@@ -410,7 +293,9 @@ void EndGraphics() {
     }
 }
 
-void HideMouse() { SDL_ShowCursor(SDL_DISABLE); }
+void HideMouse() {
+    SDL_ShowCursor(SDL_DISABLE);
+}
 
 void Flip(int sync) {
     TGraphics* d = display_state.display;
@@ -427,7 +312,7 @@ void Flip(int sync) {
     // A hidden window shows nothing: it gets the scaling pass only when a
     // size was asked for, to measure it.
     if (!display_state.hidden || display_state.hidden_width > 0) {
-        PresentSurface(d);
+        PresentFrameSurface(d->surface, d->window);
         SDL_GL_SwapWindow(d->window);
     }
     PollEvents();
@@ -441,14 +326,28 @@ int KeyHit(int key) {
     return n;
 }
 
-int GraphicsWidth() { return display_state.display ? display_state.display->width : 0; }
-int GraphicsHeight() { return display_state.display ? display_state.display->height : 0; }
-int GraphicsDepth() { return display_state.display ? display_state.display->depth : 0; }
-int GraphicsHertz() { return display_state.display ? display_state.display->hertz : 0; }
-int GraphicsFlags() { return display_state.display ? display_state.display->flags : 0; }
+int GraphicsWidth() {
+    return display_state.display ? display_state.display->width : 0;
+}
+int GraphicsHeight() {
+    return display_state.display ? display_state.display->height : 0;
+}
+int GraphicsDepth() {
+    return display_state.display ? display_state.display->depth : 0;
+}
+int GraphicsHertz() {
+    return display_state.display ? display_state.display->hertz : 0;
+}
+int GraphicsFlags() {
+    return display_state.display ? display_state.display->flags : 0;
+}
 
-void InjectKeyDown(int key) { KeyEvent(key, true); }
-void InjectKeyUp(int key) { KeyEvent(key, false); }
+void InjectKeyDown(int key) {
+    KeyEvent(key, true);
+}
+void InjectKeyUp(int key) {
+    KeyEvent(key, false);
+}
 void SetFlipHook(FlipHook hook, void* user) {
     display_state.flip_hook = hook;
     display_state.flip_user = user;
@@ -458,4 +357,6 @@ void SetHiddenDisplay(bool hidden, int window_width, int window_height) {
     display_state.hidden_width = window_width;
     display_state.hidden_height = window_height;
 }
-void SetExitHook(ExitHook hook) { display_state.exit_hook = hook; }
+void SetExitHook(ExitHook hook) {
+    display_state.exit_hook = hook;
+}

@@ -32,8 +32,6 @@ namespace {
 const int32_t kClockBase = 600000;
 const int kTailMs = 2000;
 const int kWidth = 800, kHeight = 600;
-// The ending's frames are read back at once: any of them may be the last
-// before the demo closes the display, and with it the pixel buffers.
 // Frames and sound blocks waiting for the writer; enough to ride out one
 // slow write without holding much memory.
 const size_t kQueueJobs = 4;
@@ -295,6 +293,8 @@ void OnFlip(void* user) {
         run.pending_slot = slot;
         ++run.written;
     }
+    // The ending's frames are read back at once: any of them may be the last
+    // before the demo closes the display, and with it the pixel buffers.
     if (last || t >= kEndingStartMs) FinishReadBack(run);
     const int32_t next_t = FrameTimeMs(run.frame + 1, fps);
     MixInterval(run, t, next_t, FramesAtMode(*run.options) || written);
@@ -441,5 +441,5 @@ int RunCapture(const CaptureOptions& o) {
                  run.out.no_encoder.c_str(), WrittenInstead(run.out, run).c_str());
     // Without ffmpeg the lossless outputs are what was asked for; a failing
     // ffmpeg is an error.
-    return run.out.no_encoder.rfind("ffmpeg not found", 0) == 0 ? 0 : 1;
+    return run.out.encoder.not_installed ? 0 : 1;
 }

@@ -102,6 +102,7 @@ bool StartEncoder(FfmpegEncoder& e, const EncoderSettings& s, std::string* error
     CloseFd(audio_in);
     if (failed != 0) {
         e.pid = -1;
+        e.not_installed = failed == ENOENT;
         *error = failed == ENOENT ? std::string("ffmpeg not found in PATH")
                                   : std::string("cannot start ffmpeg: ") + std::strerror(failed);
         std::string ignored;

@@ -14,6 +14,7 @@ struct FfmpegEncoder {
     int video = -1, audio = -1; // write ends of the pipes
     FILE* log = nullptr;        // ffmpeg's stderr
     bool broken = false;        // a write failed: ffmpeg stopped reading
+    bool not_installed = false; // StartEncoder found no ffmpeg in PATH
 };
 
 struct EncoderSettings {

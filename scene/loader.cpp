@@ -17,9 +17,9 @@ struct loader_state {
     std::string prefix;     // put in front of every file name
     std::string error;      // last failure, "file:line: problem"
     std::string obj_source; // file named in messages about OBJ lines
+    load_counts used;       // of the limits, by the get_scene running now
 };
 loader_state loader;
-load_counts used;
 
 // Scenes live until exit unless deleted; holding them here keeps them
 // reachable for a leak check at exit.
@@ -152,7 +152,8 @@ bool read_library(scene* s, const std::string& line, int number, const char* mtl
         set_mtl_source(loader.obj_source + " (library text)");
         return get_mtl(s, mtl_text) == 0;
     }
-    std::string name = word(line, 1), path, where = loader.obj_source + ":" + std::to_string(number);
+    std::string name = word(line, 1), path,
+                where = loader.obj_source + ":" + std::to_string(number);
     if (name.empty()) {
         set_error(where, "mtllib without a file name");
         return false;
@@ -176,12 +177,6 @@ struct fill_state {
     std::unordered_map<std::string, material*> by_name;
 };
 
-bool count_record(int& used, int max, const char* what, int number) {
-    if (++used <= max) return true;
-    set_error_at(loader.obj_source, number, std::string("more than ") + std::to_string(max) + " " + what);
-    return false;
-}
-
 bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
                const char* mtl_text) {
     std::string kw = word(line, 0);
@@ -192,7 +187,8 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
         for (material* m = s->materials; m; m = m->next)
             fs.by_name.emplace(m->name, m);
     } else if (kw == "o") {
-        if (!count_record(counts().objects, max_objects, "objects", number)) return false;
+        if (!count_record(counts().objects, max_objects, "objects", loader.obj_source, number))
+            return false;
         object* o = make_record<object>();
         if (!copy_name(o->name, word(line, 1), loader.obj_source, number)) return free(o), false;
         o->type = OBJECT_MESH;
@@ -200,8 +196,10 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
         if (strncmp(o->name, "point", 5) == 0) o->type = OBJECT_LIGHT, s->has_lights = 1;
         o->next = s->objects, s->objects = o, fs.obj = o;
     } else if (kw == "g") {
-        if (!fs.obj) return set_error_at(loader.obj_source, number, "group before any object"), false;
-        if (!count_record(counts().groups, max_groups, "groups", number)) return false;
+        if (!fs.obj)
+            return set_error_at(loader.obj_source, number, "group before any object"), false;
+        if (!count_record(counts().groups, max_groups, "groups", loader.obj_source, number))
+            return false;
         group* g = make_record<group>();
         if (!copy_name(g->name, word(line, 1), loader.obj_source, number)) return free(g), false;
         g->list = -1;
@@ -279,7 +277,13 @@ const char* scene_error() {
 }
 
 load_counts& counts() {
-    return used;
+    return loader.used;
+}
+
+bool count_record(int& used, int max, const char* what, const std::string& file, int line) {
+    if (++used <= max) return true;
+    set_error_at(file, line, "more than " + std::to_string(max) + " " + what);
+    return false;
 }
 
 bool join_path(const char* name, std::string& out, const std::string& where) {
@@ -357,7 +361,7 @@ struct source_name {
 
 int get_scene(scene* s, char* text, const char* mtl_text) {
     source_name source;
-    used = load_counts{};
+    loader.used = load_counts{};
     *s = scene{};
     int nv, nvn, nvt;
     if (!count_lines(text, nv, nvn, nvt)) return -1;

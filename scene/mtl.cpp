@@ -16,8 +16,8 @@ bool load_texture(material* m, const std::string& line, int number) {
     if (!copy_name(m->map_kd, name, mtl_source, number)) return false;
     if (!join_data_name(m->map_kd, path, where)) return false;
     // Every texture read counts, replaced ones too, so the limits bound time as well.
-    if (++counts().textures > max_textures)
-        return set_error(where, "more than " + std::to_string(max_textures) + " textures"), false;
+    if (!count_record(counts().textures, max_textures, "textures", mtl_source, number))
+        return false;
     int64_t& pixels_used = counts().texture_pixels;
     int32_t w = 0, h = 0;
     uint8_t* pixels = read_tga(path.c_str(), &w, &h, max_texture_pixels - pixels_used);
@@ -97,11 +97,9 @@ int get_mtl(scene* s, const char* text) {
         std::string kw = word(line, 0);
         if (kw.empty() || kw[0] == '#') continue;
         if (kw == "newmtl") {
-            if (++counts().materials > max_materials) {
-                set_error_at(mtl_source, lines.number,
-                             "more than " + std::to_string(max_materials) + " materials");
+            if (!count_record(counts().materials, max_materials, "materials", mtl_source,
+                              lines.number))
                 return -1;
-            }
             material* m = static_cast<material*>(calloc(1, sizeof(material)));
             if (!copy_name(m->name, word(line, 1), mtl_source, lines.number)) {
                 free(m);

@@ -23,6 +23,9 @@ struct load_counts {
     int64_t texture_pixels = 0;
 };
 load_counts& counts();
+// Counts one more of `what` against max; past it, false with "more than max
+// what" set at file:line.
+bool count_record(int& used, int max, const char* what, const std::string& file, int line);
 
 // Records a failure as "where: problem"; scene_error() returns it.
 void set_error(const std::string& where, const std::string& problem);
@@ -70,7 +73,7 @@ void set_default_material(material* m);
 
 int get_mtl(scene* s, const char* text);
 void set_mtl_source(const std::string& file); // file named in mtl messages
-void drop_texture(material* m); // releases a material's pixels and texture, if any
+void drop_texture(material* m);               // releases a material's pixels and texture, if any
 void make_texture(material* m);
 // tga_load for a texture of at most max_pixels, checked from the header.
 uint8_t* read_tga(const char* path, int32_t* width_out, int32_t* height_out, int64_t max_pixels);

@@ -14,7 +14,7 @@ namespace {
 
 struct Draw2DState {
     uint8_t color[4] = {255, 255, 255, 255}; // sent as one array by glColor4ubv
-    int blend = 1;
+    int blend = kMaskBlend;
     bool blend_known = false; // false: GL blend state unknown, apply on next SetBlend
     float line_width = 1;
     float rotation = 0, scale_x = 1, scale_y = 1;
@@ -57,21 +57,21 @@ void SetTexturing(bool on) {
 void ApplyBlend(int mode) {
     ++drawing.blend_changes;
     switch (mode) {
-    case 1:
+    case kMaskBlend:
         glDisable(GL_BLEND);
         glEnable(GL_ALPHA_TEST);
         glAlphaFunc(GL_GEQUAL, 0.5f);
         break;
-    case 3:
-    case 4:
-    case 5:
+    case kAlphaBlend:
+    case kLightBlend:
+    case kShadeBlend:
         glEnable(GL_BLEND);
         glDisable(GL_ALPHA_TEST);
-        if (mode == 3) glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        if (mode == 4) glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-        if (mode == 5) glBlendFunc(GL_DST_COLOR, GL_ZERO);
+        if (mode == kAlphaBlend) glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        if (mode == kLightBlend) glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        if (mode == kShadeBlend) glBlendFunc(GL_DST_COLOR, GL_ZERO);
         break;
-    default: // 2 solid, and any unknown mode
+    default: // kSolidBlend, and any unknown mode
         glDisable(GL_BLEND);
         glDisable(GL_ALPHA_TEST);
         break;
@@ -212,10 +212,9 @@ void DrawImage(TImage* image, float x, float y, int) {
     SetTexturing(true);
     float x0 = -image->handle_x, y0 = -image->handle_y;
     float x1 = x0 + image->width, y1 = y0 + image->height;
-    float tx = x, ty = y;
     float u = image->umax, v = image->vmax;
-    auto vertex = [tx, ty](float px, float py) {
-        glVertex2f(px * drawing.ix + py * drawing.iy + tx, px * drawing.jx + py * drawing.jy + ty);
+    auto vertex = [x, y](float px, float py) {
+        glVertex2f(px * drawing.ix + py * drawing.iy + x, px * drawing.jx + py * drawing.jy + y);
     };
     glBegin(GL_QUADS);
     glTexCoord2f(0, 0);

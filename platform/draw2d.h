@@ -1,7 +1,8 @@
 // The 2D drawing layer: PNG pictures as OpenGL textures, drawn as quads under
 // one global drawing state (blend mode, colour, alpha, rotation, scale),
-// plus lines and clearing. Pictures are masked on black. Draws through the current projection and
-// model-view matrices of the display opened by Graphics; fixed-function GL.
+// plus lines and clearing. Pictures are masked on black. Draws through the
+// current projection and model-view matrices of the display opened by
+// Graphics; fixed-function GL.
 // Caches the blend mode, the bound texture and the texturing switch, so code
 // that changes GL state directly must save and restore it (glPushAttrib).
 // Loaders return null, print nothing and leave the reason in

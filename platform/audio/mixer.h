@@ -152,8 +152,8 @@ int LiveSlot(const Mixer& m, TChannel channel);
 
 // --- Test interface ------------------------------------------------------
 // The demo never pans, changes the rate or asks whether a channel plays;
-// the mixer's pan and rate ramps are still part of its block, so tests
-// drive and observe them here.
+// the mixer's pan and rate ramps are still part of its block, so they can
+// be driven here (the tests drive the rate ramp and ask about playing).
 void SetChannelPan(TChannel channel, float pan);   // -1 left .. 1 right
 void SetChannelRate(TChannel channel, float rate); // 1.0: the sound's own speed
 int ChannelPlaying(TChannel channel);

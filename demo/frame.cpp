@@ -15,7 +15,7 @@ void ReadClock(Demo& d) {
 bool PresentAndClear() {
     Flip(-1);
     Cls();
-    return !KeyHit(27);
+    return !KeyHit(kEscapeKey);
 }
 
 void SetPlainDrawing(int blend) {

@@ -54,7 +54,7 @@ bool Section4Frame(Demo& d) {
     fx_squareblur(40.0f, 0, 1, 0.5f, 0.5f, 0.5f);
     gldone();
     // Escape is tested before presenting: the frame is then never shown.
-    if (KeyHit(27)) return false;
+    if (KeyHit(kEscapeKey)) return false;
     Flip(-1);
     return true;
 }

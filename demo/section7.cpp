@@ -24,5 +24,5 @@ bool Section7Frame(Demo& d) {
     SetScale(1.0f, 1.0f);
     DrawImage(d.images[29], 0.0f, 0.0f, 0);
     Flip(-1);
-    return !KeyHit(27);
+    return !KeyHit(kEscapeKey);
 }

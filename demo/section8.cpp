@@ -12,7 +12,7 @@ bool Section8Frame(Demo& d) {
     SetPlainDrawing(kSolidBlend); // opaque whatever the picture's alpha holds
     DrawImage(d.images[23], -400, -300, 0);
     // Tested before the effect and the presentation: the frame is then never shown.
-    if (KeyHit(27)) return false;
+    if (KeyHit(kEscapeKey)) return false;
     const double w = 40 * Sin(t / 4) + 180;
     fx_separatergb(float(Sin(4 * w) / 30), 0.0f);
     Flip(-1);

@@ -64,7 +64,7 @@ bool LoadPicture(Demo& d, int slot) {
 
 bool StartUp(Demo& d) {
     SetGraphicsDriver(GL2DDriver(), 2);
-    Graphics(800, 600, 32, 0, 10);
+    Graphics(800, 600, 32, 0, GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
     HideMouse();
 
     // Centred coordinates, y down: the 2D layer sets its projection only

@@ -53,7 +53,7 @@ void RemoveShake() {
 // tested before the first frame.
 bool StartFade(Demo& d) {
     d.fade = 1.0;
-    return !KeyHit(27);
+    return !KeyHit(kEscapeKey);
 }
 
 // Section 9's loop: the level drops one step before each frame.

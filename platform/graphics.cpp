@@ -2,20 +2,13 @@
 
 #include "platform/draw2d.h"
 #include "platform/frame_surface.h"
+#include "platform/stop_signal.h"
 
 #include <SDL.h>
 
-#include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <initializer_list>
-#include <semaphore.h>
-#include <thread>
-#include <unistd.h>
 
 struct TGraphicsDriver {
     const char* name;
@@ -32,9 +25,6 @@ struct TGraphics {
 namespace {
 
 const int kKeyCount = 256;
-// How long a stop signal waits for the main thread to reach its next poll
-// before the process ends without it (a long load, a hung teardown).
-const long kStopGraceNs = 400L * 1000 * 1000;
 
 struct DisplayState {
     TGraphicsDriver* driver = nullptr;
@@ -53,46 +43,6 @@ struct DisplayState {
 
 DisplayState display_state;
 TGraphicsDriver gl2d_driver = {"GL2D"};
-std::atomic<int> pending_signal{0};
-sem_t stop_requested;
-
-[[noreturn]] void ExitProcess(int status) {
-    if (display_state.exit_hook) display_state.exit_hook(status);
-    std::exit(status);
-}
-
-// Only async-signal-safe work here: the main thread acts on the flag at its
-// next poll, and the watchdog ends the process if that poll does not come.
-void OnStopSignal(int sig) {
-    pending_signal.store(sig);
-    sem_post(&stop_requested);
-}
-
-void StopWatchdog() {
-    while (sem_wait(&stop_requested) != 0 && errno == EINTR) {
-    }
-    timespec grace = {0, kStopGraceNs};
-    while (nanosleep(&grace, &grace) != 0 && errno == EINTR) {
-    }
-    // Nothing on the desktop needs restoring: the mode is never changed and
-    // the window goes with the connection.
-    _exit(0);
-}
-
-void InstallStopSignals() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    // SDL would turn these into quit events, which the demo refuses.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    sem_init(&stop_requested, 0, 0);
-    std::thread(StopWatchdog).detach();
-    struct sigaction sa = {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        sigaction(sig, &sa, nullptr);
-}
 
 // Maps SDL key codes onto the demo's key code space (see the header).
 int KeyCode(SDL_Keycode k) {
@@ -144,7 +94,7 @@ void CloseDisplay() {
     else
         std::fprintf(stderr, "ninefold: %s\n", message);
     CloseDisplay();
-    ExitProcess(1);
+    ExitProgram(1);
 }
 
 [[noreturn]] void NoDisplay(const char* reason) {
@@ -204,10 +154,7 @@ SDL_Window* OpenWindow(const TGraphics* d, bool cover_screen) {
 }
 
 void PollEvents() {
-    if (pending_signal.exchange(0)) {
-        EndGraphics();
-        ExitProcess(0);
-    }
+    PollStopSignal();
     if (!display_state.video_up) return;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -225,7 +172,7 @@ void PollEvents() {
             break;
         case SDL_APP_TERMINATING:
             EndGraphics();
-            ExitProcess(0);
+            ExitProgram(0);
         case SDL_QUIT: // the demo ends only by its own decision
         default:
             break;
@@ -359,4 +306,8 @@ void SetHiddenDisplay(bool hidden, int window_width, int window_height) {
 }
 void SetExitHook(ExitHook hook) {
     display_state.exit_hook = hook;
+}
+void ExitProgram(int status) {
+    if (display_state.exit_hook) display_state.exit_hook(status);
+    std::exit(status);
 }

@@ -8,10 +8,8 @@
 // Everything that reads or clears the frame works on that surface.
 // Without a usable display: "ninefold: no display: <reason>", exit 1.
 // Fatal errors ("Unable to set display mode", "Unable to create GL Context")
-// print one line on stderr and exit with status 1. SIGINT, SIGTERM, SIGHUP
-// and SIGQUIT end the process with status 0 within half a second, at any
-// moment: at the next poll when one comes, else from a watchdog. Quit
-// requests from the window manager are refused. Key codes: 27 Escape, 13
+// print one line on stderr and exit with status 1. Stop signals: see
+// stop_signal.h. Quit requests from the window manager are refused. Key codes: 27 Escape, 13
 // Return, 32 Space, 48-57 digits, 65-90 letters, 37-40 arrows. Main thread.
 // Test seams: injected keys, a hook that sees each frame before it is
 // presented, and a hidden window for off-screen capture.
@@ -21,6 +19,9 @@
 
 struct TGraphicsDriver;
 struct TGraphics;
+
+// Key codes the demo asks for by name.
+enum { kEscapeKey = 27 };
 
 // Graphics flags.
 enum { GRAPHICS_BACKBUFFER = 2, GRAPHICS_ALPHABUFFER = 4, GRAPHICS_DEPTHBUFFER = 8,
@@ -59,3 +60,5 @@ void SetHiddenDisplay(bool hidden, int window_width = 0, int window_height = 0);
 // Replaces the process exit of the fatal paths (tests catch it); null restores exit.
 using ExitHook = void (*)(int status);
 void SetExitHook(ExitHook hook);
+// Ends the process with status, through the exit hook when one is set.
+[[noreturn]] void ExitProgram(int status);

@@ -1,6 +1,6 @@
 // Pixel maps for the 2D layer: PNG decoding with libpng and the conversions
 // a picture needs on its way to a texture (masking, resizing, edge padding).
-#include "platform/draw2d.h"
+#include "platform/pixmap.h"
 
 #include "platform/datadir.h"
 

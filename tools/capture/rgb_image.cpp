@@ -1,6 +1,6 @@
 #include "tools/capture/rgb_image.h"
 
-#include "platform/draw2d.h"
+#include "platform/pixmap.h"
 #include "tools/png_write.h"
 
 #include <algorithm>

@@ -2,7 +2,8 @@
 // fixed frame rate on a hidden 800x600 display, reads every frame back and
 // pipes it, with the mixer's soundtrack, into ffmpeg while the demo renders
 // (an H.264/AAC MP4); it also writes the soundtrack as WAV, a contact sheet
-// and, on request, lossless PNG frames or a y4m stream. Frame k is drawn at
+// and, on request, lossless PNG frames or a y4m stream. Outputs get their
+// names only when complete (writer.h). Frame k is drawn at
 // demo time round(k * 1000 / fps) ms; the audio of frame k's interval is
 // mixed right after its presentation, so the mixer sees the same clock as the
 // pictures. One capture per process: the demo runs once.
@@ -37,6 +38,12 @@ int32_t FrameTimeMs(int64_t frame, int fps);
 int64_t FirstFrameAtOrAfter(int32_t ms, int fps);
 // Index of the first audio sample frame at demo time ms (44100 per second).
 int64_t AudioFrameAt(int32_t ms);
+
+// Frames the demo draws at this rate, the ending's included.
+int64_t DemoFrameCount(int fps);
+// False with a one-line reason when the options ask for no frame the demo
+// draws (a range past its end or between two frames, a time past its end).
+bool CheckCaptureWork(const CaptureOptions& options, std::string* error);
 
 // Runs the whole capture; returns the process exit status.
 int RunCapture(const CaptureOptions& options);

@@ -1,20 +1,31 @@
-// ffmpeg as a child process encoding while the demo renders: RGB24 frames on
-// its stdin, 44100 Hz stereo s16le sound on a second pipe (its fd 3), one
-// H.264/AAC MP4 out. Its stderr goes to a temporary file so that its last
-// line can be reported when it fails.
+// ffmpeg as a child process encoding while the demo renders: one Matroska
+// stream of RGB24 pictures and PCM sound on its stdin (see mkv_stream.h), one
+// H.264/AAC MP4 out. Its stderr goes to a temporary file so that its last line
+// can be reported when it fails. Nothing here waits on ffmpeg for ever: a
+// write that makes no progress looks at ffmpeg every 100 ms and gives up
+// when it has exited, has logged an error and read nothing for a second, has
+// read nothing for kEncoderStallSeconds, or the owner's stop test says so.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <sys/types.h>
 
+const int kEncoderStallSeconds = 20;
+
 struct FfmpegEncoder {
-    pid_t pid = -1;
-    int video = -1, audio = -1; // write ends of the pipes
+    std::atomic<pid_t> pid{-1}; // also read by the stop-signal watchdog
+    int input = -1;             // write end of ffmpeg's stdin, non-blocking
     FILE* log = nullptr;        // ffmpeg's stderr
-    bool broken = false;        // a write failed: ffmpeg stopped reading
+    bool broken = false;        // ffmpeg stopped reading or was stopped
     bool not_installed = false; // StartEncoder found no ffmpeg in PATH
+    int status = 0;             // ffmpeg's wait status once reaped
+    std::string why;            // why it broke, once it did
+    bool (*stop)() = nullptr;   // true: give up waiting (an interrupt)
+    std::chrono::steady_clock::time_point last_read;
 };
 
 struct EncoderSettings {
@@ -26,8 +37,12 @@ struct EncoderSettings {
 
 // Starts ffmpeg; false with a reason when it cannot be started (not in PATH).
 bool StartEncoder(FfmpegEncoder& e, const EncoderSettings& s, std::string* error);
-// False once ffmpeg has stopped reading (it failed); later writes are skipped.
-bool EncodeFrame(FfmpegEncoder& e, const uint8_t* rgb, size_t bytes);
-bool EncodeSound(FfmpegEncoder& e, const int16_t* interleaved, int frames);
-// Closes the pipes and waits; false with ffmpeg's last stderr line.
+// Each false once ffmpeg has stopped reading; e.why then says why, and later
+// writes are skipped.
+bool EncodeFrame(FfmpegEncoder& e, int32_t ms, const uint8_t* rgb, size_t bytes);
+bool EncodeSound(FfmpegEncoder& e, int32_t ms, const int16_t* interleaved, int frames);
+// Closes the stream and waits for ffmpeg; false with ffmpeg's last line (or
+// why it ended). A broken encoder is stopped instead of waited for.
 bool FinishEncoder(FfmpegEncoder& e, std::string* error);
+// Stops ffmpeg without waiting for its file (a failed or interrupted run).
+void StopEncoder(FfmpegEncoder& e);

@@ -1,8 +1,11 @@
 // ninefold_capture: renders the demo offline to files (see capture.h).
 #include "tools/capture/capture.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <limits.h>
 #include <string>
 #include <sys/stat.h>
@@ -32,12 +35,28 @@ bool MakeDirs(const std::string& path) {
         std::string part = path.substr(0, i);
         struct stat st;
         if (stat(part.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode)) return false;
+            if (!S_ISDIR(st.st_mode)) {
+                errno = ENOTDIR;
+                return false;
+            }
         } else if (mkdir(part.c_str(), 0777) != 0) {
             return false;
         }
     }
     return true;
+}
+
+// Opens /dev/null on each of fds 0-2 that is closed, so that no file the
+// tool opens lands on one; returns which were closed, one bit each.
+int OpenClosedStandardFds() {
+    int closed = 0;
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            closed |= 1 << fd;
+            const int opened = open("/dev/null", O_RDWR);
+            if (opened >= 0 && opened != fd) close(opened);
+        }
+    return closed;
 }
 
 bool IsFile(const std::string& path) {
@@ -48,6 +67,7 @@ bool IsFile(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const int closed_fds = OpenClosedStandardFds();
     CaptureOptions options;
     std::string error;
     if (!ParseCaptureOptions(argc, argv, &options, &error)) {
@@ -58,12 +78,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ninefold_capture: %s\n", error.c_str());
         return 2;
     }
+    if (options.y4m_path == "-" &&
+        ((closed_fds & 2) || (fcntl(1, F_GETFL) & O_ACCMODE) == O_RDONLY)) {
+        std::fprintf(stderr, "ninefold_capture: --y4m -: standard output is %s\n",
+                     (closed_fds & 2) ? "closed" : "not open for writing");
+        return 2;
+    }
+    if (!CheckCaptureWork(options, &error)) {
+        std::fprintf(stderr, "ninefold_capture: %s\n", error.c_str());
+        return 2;
+    }
     options.out_dir = Absolute(options.out_dir);
     if (!options.y4m_path.empty() && options.y4m_path != "-")
         options.y4m_path = Absolute(options.y4m_path);
     if (!MakeDirs(options.out_dir)) {
-        std::fprintf(stderr, "ninefold_capture: %s: cannot make the output directory\n",
-                     options.out_dir.c_str());
+        std::fprintf(stderr, "ninefold_capture: %s: cannot make the output directory: %s\n",
+                     options.out_dir.c_str(), std::strerror(errno));
         return 1;
     }
     if (options.data_parent.empty()) options.data_parent = ExecutableDir();
@@ -76,8 +106,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (chdir(options.data_parent.c_str()) != 0) {
-        std::fprintf(stderr, "ninefold_capture: %s: cannot enter the directory\n",
-                     options.data_parent.c_str());
+        std::fprintf(stderr, "ninefold_capture: %s: cannot enter the directory: %s\n",
+                     options.data_parent.c_str(), std::strerror(errno));
         return 1;
     }
     const char* display = std::getenv("DISPLAY");

@@ -1,8 +1,11 @@
 #include "tools/capture/capture.h"
 
+#include "demo/demo.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,7 +18,9 @@ const char* const kUsage =
     "  -o DIR          output directory (default ./capture, made if missing)\n"
     "  --data DIR      directory that holds data/ (default: beside the executable)\n"
     "  --fps N         frames per second of demo time, 1 to 240 (default 60)\n"
-    "  --crf N         H.264 quality of ninefold.mp4, 0 (lossless) to 51 (default 18)\n"
+    "  --crf N         H.264 quality of ninefold.mp4, 0 to 51 (default 18); 0 is\n"
+    "                  lossless after the colour is halved in each direction\n"
+    "                  (4:2:0); --y4m keeps full colour\n"
     "  --preset P      x264 speed preset (default veryfast)\n"
     "  --png           numbered PNG frames as well\n"
     "  --y4m FILE|-    a lossless 4:4:4 y4m stream as well, to FILE or stdout\n"
@@ -167,4 +172,29 @@ int64_t FirstFrameAtOrAfter(int32_t ms, int fps) {
 
 int64_t AudioFrameAt(int32_t ms) {
     return int64_t(ms) * 44100 / 1000;
+}
+
+int64_t DemoFrameCount(int fps) {
+    return FirstFrameAtOrAfter(kEndingStartMs, fps) + 1 + kEndingFrames;
+}
+
+bool CheckCaptureWork(const CaptureOptions& o, std::string* error) {
+    const int64_t frames = DemoFrameCount(o.fps);
+    char why[192] = "";
+    for (int32_t at : o.frames_at_ms)
+        if (FirstFrameAtOrAfter(at, o.fps) >= frames)
+            std::snprintf(why, sizeof why, "--frames-at %.3f: after the last frame", at / 1000.0);
+    const int64_t first = FirstFrameAtOrAfter(o.from_ms, o.fps);
+    if (o.frames_at_ms.empty() && first >= frames)
+        std::snprintf(why, sizeof why, "--from %.3f: starts after the last frame",
+                      o.from_ms / 1000.0);
+    else if (o.frames_at_ms.empty() && FrameTimeMs(first, o.fps) > o.to_ms)
+        std::snprintf(why, sizeof why, "--from %.3f --to %.3f: no frame at %d fps falls in between",
+                      o.from_ms / 1000.0, o.to_ms / 1000.0, o.fps);
+    if (!*why) return true;
+    char length[96];
+    std::snprintf(length, sizeof length, "; the demo is %.3f s long at %d fps, its ending included",
+                  FrameTimeMs(frames, o.fps) / 1000.0, o.fps);
+    *error = std::string(why) + length;
+    return false;
 }

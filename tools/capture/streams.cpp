@@ -1,6 +1,7 @@
 #include "tools/capture/streams.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 void RgbToYcbcr(uint8_t r, uint8_t g, uint8_t b, uint8_t* y, uint8_t* cb, uint8_t* cr) {
@@ -15,6 +16,11 @@ void RgbToYcbcr(uint8_t r, uint8_t g, uint8_t b, uint8_t* y, uint8_t* cb, uint8_
 }
 
 namespace {
+
+// The system's reason for the call that just failed.
+std::string Reason() {
+    return std::string(": ") + std::strerror(errno);
+}
 
 bool Fail(std::string& error, FILE*& file, const std::string& why) {
     if (error.empty()) error = why;
@@ -52,10 +58,10 @@ bool OpenY4m(Y4mWriter& w, const std::string& path, int width, int height, int f
     w.height = height;
     w.planes.assign(size_t(width) * size_t(height) * 3, 0);
     w.file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
-    if (!w.file) return Fail(w.error, w.file, path + ": cannot create file");
+    if (!w.file) return Fail(w.error, w.file, path + ": cannot create file" + Reason());
     if (std::fprintf(w.file, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C444 XCOLORRANGE=FULL\n", width,
                      height, fps) < 0)
-        return Fail(w.error, w.file, w.path + ": write failed");
+        return Fail(w.error, w.file, w.path + ": write failed" + Reason());
     return true;
 }
 
@@ -70,7 +76,7 @@ bool WriteY4mFrame(Y4mWriter& w, const RgbImage& frame) {
         RgbToYcbcr(p[0], p[1], p[2], &y[i], &y[n + i], &y[2 * n + i]);
     }
     if (std::fputs("FRAME\n", w.file) < 0 || std::fwrite(y, 1, 3 * n, w.file) != 3 * n)
-        return Fail(w.error, w.file, w.path + ": write failed (disk full?)");
+        return Fail(w.error, w.file, w.path + ": write failed" + Reason());
     return true;
 }
 
@@ -78,7 +84,7 @@ bool CloseY4m(Y4mWriter& w) {
     if (!w.file) return w.error.empty();
     bool ok = std::fclose(w.file) == 0;
     w.file = nullptr;
-    if (!ok && w.error.empty()) w.error = w.path + ": write failed";
+    if (!ok && w.error.empty()) w.error = w.path + ": write failed" + Reason();
     return ok;
 }
 
@@ -86,11 +92,11 @@ bool OpenWav(WavWriter& w, const std::string& path) {
     w.path = path;
     w.frames = 0;
     w.file = std::fopen(path.c_str(), "wb");
-    if (!w.file) return Fail(w.error, w.file, path + ": cannot create file");
+    if (!w.file) return Fail(w.error, w.file, path + ": cannot create file" + Reason());
     uint8_t header[kWavHeaderBytes];
     WavHeader(header, 0);
     if (std::fwrite(header, 1, sizeof header, w.file) != sizeof header)
-        return Fail(w.error, w.file, path + ": write failed");
+        return Fail(w.error, w.file, path + ": write failed" + Reason());
     return true;
 }
 
@@ -102,7 +108,7 @@ bool WriteWav(WavWriter& w, const int16_t* interleaved, int frames) {
         for (int i = 0; i < 2 * n; ++i)
             PutLe(bytes + 2 * i, uint16_t(interleaved[i]), 2);
         if (std::fwrite(bytes, 4, size_t(n), w.file) != size_t(n))
-            return Fail(w.error, w.file, w.path + ": write failed (disk full?)");
+            return Fail(w.error, w.file, w.path + ": write failed" + Reason());
         w.frames += n;
         interleaved += 2 * n;
         frames -= n;
@@ -116,9 +122,9 @@ bool CloseWav(WavWriter& w) {
     WavHeader(header, w.frames);
     if (std::fseek(w.file, 0, SEEK_SET) != 0 ||
         std::fwrite(header, 1, sizeof header, w.file) != sizeof header)
-        return Fail(w.error, w.file, w.path + ": write failed");
+        return Fail(w.error, w.file, w.path + ": write failed" + Reason());
     bool ok = std::fclose(w.file) == 0;
     w.file = nullptr;
-    if (!ok && w.error.empty()) w.error = w.path + ": write failed";
+    if (!ok && w.error.empty()) w.error = w.path + ": write failed" + Reason();
     return ok;
 }

@@ -1,0 +1,68 @@
+// The hand-over from the rendering thread to the writer thread: jobs in
+// order, a few at most, with frame buffers going back and forth instead of
+// being allocated every frame.
+#pragma once
+
+#include "tools/capture/rgb_image.h"
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+const int kCaptureWidth = 800, kCaptureHeight = 600;
+
+// A frame's pixels (top row first) or the sound of one stretch.
+struct Job {
+    int64_t frame = -1; // -1: no picture
+    int32_t t = 0;      // demo time of the picture or of the sound's start
+    RgbImage pixels;
+    std::vector<int16_t> sound;
+};
+
+class JobQueue {
+  public:
+    RgbImage TakeImage() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.empty()) return MakeRgbImage(kCaptureWidth, kCaptureHeight);
+        RgbImage image = std::move(spare_.back());
+        spare_.pop_back();
+        return image;
+    }
+    // Waits while the queue is full; the writer always drains it.
+    void Push(Job&& job) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return jobs_.size() < kMaxJobs; });
+        jobs_.push_back(std::move(job));
+        changed_.notify_all();
+    }
+    // False once the queue is closed and empty.
+    bool Pop(Job* job) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !jobs_.empty() || closed_; });
+        if (jobs_.empty()) return false;
+        *job = std::move(jobs_.front());
+        jobs_.pop_front();
+        changed_.notify_all();
+        return true;
+    }
+    void GiveBack(RgbImage&& image) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        spare_.push_back(std::move(image));
+    }
+    void Close() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closed_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    // Enough to ride out one slow write without holding much memory.
+    static const size_t kMaxJobs = 4;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job> jobs_;
+    std::vector<RgbImage> spare_;
+    bool closed_ = false;
+};

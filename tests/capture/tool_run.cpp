@@ -1,10 +1,8 @@
 #include "tests/capture/tool_run.h"
 
-#include <cstdlib>
+#include "tests/support/child_process.h"
+
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sys/wait.h>
 
 ToolRun::~ToolRun() {
     std::error_code ignored;
@@ -12,21 +10,19 @@ ToolRun::~ToolRun() {
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ReadWholeFile(path);
 }
 
-void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run) {
-    char pattern[] = "/tmp/capture_test_XXXXXX";
-    if (!mkdtemp(pattern)) return;
-    run->dir = pattern;
+void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run, const std::string& shell,
+                    double limit_s) {
+    run->dir = MakeTempDir();
     run->out = run->dir + "/out";
-    // Every argument single-quoted: the paths and values here hold no quote.
-    std::string command = std::string("'") + CAPTURE_TOOL + "' --data '" + CAPTURE_DATA_PARENT +
-                          "' -o '" + run->out + "'";
+    std::vector<std::string> argv = {
+        "-c", shell, "sh", CAPTURE_TOOL, "--data", CAPTURE_DATA_PARENT, "-o", run->out};
     for (const std::string& a : args)
-        command += " '" + (a.rfind("@OUT@", 0) == 0 ? run->out + a.substr(5) : a) + "'";
-    const int status = std::system((command + " 2>" + run->dir + "/stderr.txt").c_str());
-    if (status != -1 && WIFEXITED(status)) run->status = WEXITSTATUS(status);
-    run->log = ReadFileBytes(run->dir + "/stderr.txt");
+        argv.push_back(a.rfind("@OUT@", 0) == 0 ? run->out + a.substr(5) : a);
+    const ChildResult r = RunChild("/bin/sh", run->dir, {}, limit_s, {}, argv);
+    run->status = r.exited ? r.status : -1;
+    run->log = r.err;
+    run->seconds = r.seconds;
 }

@@ -1,13 +1,16 @@
-// The default output: a short capture across the change from section 2 to
-// section 3 (at 32.045 s) comes out as one MP4 whose pictures and sound
-// ffprobe finds complete, and whose first picture is the reference frame.
+// A short capture across the change from section 2 to section 3 (32.045 s)
+// is one MP4, complete, tagged BT.601, its first picture the reference
+// frame; then every way a capture can end, on the real tool (ffmpeg needed).
 #include "tests/capture/tool_run.h"
 #include "tools/capture/rgb_image.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -20,9 +23,8 @@ const std::vector<std::string> kStretch = {"--fps", "10", "--from", "30", "--to"
 // key=value lines of one stream ("v:0" or "a:0") of the run's MP4.
 std::map<std::string, std::string> Probe(const ToolRun& run, const std::string& stream) {
     EXPECT_EQ(std::system(("ffprobe -v error -count_frames -select_streams " + stream +
-                           " -show_entries stream=codec_name,nb_read_frames,duration -of "
-                           "default=nw=1 " +
-                           run.out + "/ninefold.mp4 >" + run.dir + "/probe")
+                           " -show_streams -of default=nw=1 " + run.out + "/ninefold.mp4 >" +
+                           run.dir + "/probe")
                               .c_str()),
               0);
     std::map<std::string, std::string> fields;
@@ -33,8 +35,6 @@ std::map<std::string, std::string> Probe(const ToolRun& run, const std::string& 
 }
 
 TEST(CaptureVideo, Mp4HoldsEveryFrameTheSoundAndTheReferencePicture) {
-    if (std::system("command -v ffmpeg >/dev/null && command -v ffprobe >/dev/null") != 0)
-        GTEST_SKIP() << "ffmpeg is not installed";
     ToolRun run;
     RunCaptureTool(kStretch, &run);
     ASSERT_EQ(run.status, 0) << run.log;
@@ -42,6 +42,10 @@ TEST(CaptureVideo, Mp4HoldsEveryFrameTheSoundAndTheReferencePicture) {
     EXPECT_EQ(video["codec_name"], "h264");
     EXPECT_EQ(video["nb_read_frames"], "24");
     EXPECT_NEAR(std::atof(video["duration"].c_str()), 2.4, 0.001);
+    for (const char* tag : {"color_space", "color_primaries", "color_transfer"})
+        EXPECT_EQ(video[tag], "smpte170m") << tag; // BT.601, as the conversion
+    // The sound ends with the last frame faded to silence, not cut.
+    EXPECT_EQ(ReadFileBytes(run.out + "/ninefold.wav").substr(44 + 4 * 105839), std::string(4, 0));
     auto audio = Probe(run, "a:0");
     EXPECT_EQ(audio["codec_name"], "aac");
     EXPECT_NEAR(std::atof(audio["duration"].c_str()), 2.4, 0.05); // whole AAC frames
@@ -75,6 +79,48 @@ TEST(CaptureVideo, Mp4HoldsEveryFrameTheSoundAndTheReferencePicture) {
     const double mean = sum / double(reduced.rgb.size());
     EXPECT_LT(mean, 4.0) << far << " values off by more than 32";
     EXPECT_LT(far, reduced.rgb.size() / 1000) << "mean difference " << mean;
+}
+
+// Exit status, a last line naming the cause, final names only on success
+// and an exit in time (the faults: hangs on a full pipe or a failed ffmpeg).
+TEST(CaptureVideo, EveryEndIsPromptNamedAndLeavesNoUnfinishedFile) {
+    const std::string plain = "exec \"$@\"";
+    struct {
+        std::vector<std::string> args;
+        std::string shell, cause;
+        int status;
+    } cases[] = {
+        // At 1 fps the ending's 100 frames run from 135 to 235 s: 230 s to 235 s.
+        {{"--fps", "1", "--from", "230"}, plain, "ninefold.mp4", 0},
+        {{"--fps", "10", "--to", "3", "--preset", "nonsense"}, plain, "ffmpeg", 1},
+        {{"--fps", "10", "--to", "3"},
+         "mkdir bin; printf '#!/bin/sh\\nhead -c 99999 >/dev/null; echo stand-in quits >&2' "
+         ">bin/ffmpeg; chmod +x bin/ffmpeg; export PATH=$PWD/bin:$PATH; " +
+             plain,
+         "stand-in quits",
+         1},
+        {{"--to", "1", "--y4m", "-"}, plain + " >&-", "standard output", 2},
+        {{"--fps", "10", "--to", "3"}, "ulimit -f 100; " + plain, std::strerror(EFBIG), 1},
+        {{"--fps", "10", "--to", "20", "--png"},
+         "\"$@\" & until [ -e out/frame_000002.png ]; do sleep 0.1; done; kill -INT $!; wait $!",
+         "interrupted",
+         130},
+        // 8100 frames at 60 fps reach 135 s, then 100 more: 8201 / 60 s.
+        {{"--from", "200"}, plain, "136.683", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shell + " " + c.args[0] + " " + c.args[1]);
+        ToolRun run;
+        RunCaptureTool(c.args, &run, c.shell, 60);
+        EXPECT_EQ(run.status, c.status) << run.log;
+        EXPECT_LT(run.seconds, 30);
+        EXPECT_NE(run.log.find(c.cause), std::string::npos) << run.log;
+        for (const char* name : {"ninefold.mp4", "ninefold.wav", "contact_sheet.png"})
+            EXPECT_EQ(std::filesystem::exists(run.out + "/" + name), c.status == 0) << name;
+        if (c.status == 0) {
+            EXPECT_EQ(Probe(run, "v:0")["nb_read_frames"], "6");
+            EXPECT_NEAR(std::atof(Probe(run, "a:0")["duration"].c_str()), 6.0, 0.03);
+        }
+    }
 }
 
 } // namespace

@@ -27,7 +27,7 @@ std::string MakeTempDir() {
 
 ChildResult RunChild(const std::string& program, const std::string& cwd,
                      const std::vector<std::string>& env, double limit_s,
-                     const std::function<void()>& during) {
+                     const std::function<void()>& during, const std::vector<std::string>& args) {
     std::vector<std::string> vars = env;
     auto name_of = [](const std::string& v) { return v.substr(0, v.find('=') + 1); };
     for (char** e = environ; *e; ++e)
@@ -45,10 +45,13 @@ ChildResult RunChild(const std::string& program, const std::string& cwd,
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str()); // program paths are absolute
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
     pid_t pid = 0;
     const auto start = std::chrono::steady_clock::now();
-    int rc = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv, envp.data());
+    int rc = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
     ChildResult r;
     if (rc != 0) return r;

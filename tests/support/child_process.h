@@ -1,4 +1,4 @@
-// Runs a program as a child process (no arguments) in a chosen working
+// Runs a program as a child process (with the given arguments) in a chosen working
 // directory, with stderr collected and a time limit. Used by the tests that
 // start the real ninefold binary.
 #pragma once
@@ -19,7 +19,8 @@ struct ChildResult {
 // while the child keeps running. A child still running after limit_s is killed.
 ChildResult RunChild(const std::string& program, const std::string& cwd,
                      const std::vector<std::string>& env, double limit_s,
-                     const std::function<void()>& during = {});
+                     const std::function<void()>& during = {},
+                     const std::vector<std::string>& args = {});
 
 std::string ReadWholeFile(const std::string& path);
 std::string MakeTempDir(); // under /tmp, fresh

@@ -1,12 +1,13 @@
 // ninefold_capture: runs the demo's own main program on a virtual clock at a
 // fixed frame rate on a hidden 800x600 display, reads every frame back and
-// pipes it, with the mixer's soundtrack, into ffmpeg while the demo renders
-// (an H.264/AAC MP4); it also writes the soundtrack as WAV, a contact sheet
-// and, on request, lossless PNG frames or a y4m stream. Outputs get their
-// names only when complete (writer.h). Frame k is drawn at
-// demo time round(k * 1000 / fps) ms; the audio of frame k's interval is
-// mixed right after its presentation, so the mixer sees the same clock as the
-// pictures. One capture per process: the demo runs once.
+// pipes it, with the mixer's soundtrack, as one stream into ffmpeg while the
+// demo renders (an H.264/AAC MP4); it also writes the soundtrack as WAV, a
+// contact sheet and, on request, lossless PNG frames or a y4m stream. Outputs
+// get their names only when complete (writer.h). Frame k is drawn at demo
+// time round(k * 1000 / fps) ms; the audio of frame k's interval is mixed
+// right after its presentation, so the mixer sees the same clock as the
+// pictures, and the sound ends with the last frame. A stop signal ends the
+// run with 128 + the signal. One capture per process: the demo runs once.
 #pragma once
 
 #include <cstdint>

@@ -159,37 +159,21 @@ bool StartEncoder(FfmpegEncoder& e, const EncoderSettings& s, std::string* error
         *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
         if (e.log) std::fclose(e.log);
         e.log = nullptr;
+        CloseFd(stream_in);
         CloseFd(e.input);
         return false;
     }
-    // -r keeps the frame rate exact: the stream's times are whole ms.
     std::vector<std::string> args = {"ffmpeg", "-nostdin", "-y", "-loglevel", "error",
                                      "-f",     "matroska", "-i", "pipe:0"};
     if (s.audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    args.insert(args.end(),
+                {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf)});
+    // -r: the stream's times are whole milliseconds; the MP4's frames are exact.
+    args.insert(args.end(), {"-pix_fmt", "yuv420p", "-r", std::to_string(s.fps)});
     // BT.601 is what the RGB to YUV conversion uses; say so in the stream.
-    args.insert(args.end(), {"-c:v",
-                             "libx264",
-                             "-preset",
-                             s.preset,
-                             "-crf",
-                             std::to_string(s.crf),
-                             "-pix_fmt",
-                             "yuv420p",
-                             "-r",
-                             std::to_string(s.fps),
-                             "-color_range",
-                             "tv",
-                             "-colorspace",
-                             "smpte170m",
-                             "-color_primaries",
-                             "smpte170m",
-                             "-color_trc",
-                             "smpte170m",
-                             "-movflags",
-                             "+faststart",
-                             "-f",
-                             "mp4",
-                             s.output});
+    args.insert(args.end(), {"-color_range", "tv", "-colorspace", "smpte170m", "-color_primaries",
+                             "smpte170m", "-color_trc", "smpte170m"});
+    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", s.output});
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());

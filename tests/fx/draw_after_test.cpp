@@ -16,14 +16,15 @@ struct EffectCase {
 };
 const EffectCase kEffects[] = {
     {"shine", [] { fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5); }},
-    {"kaleido", [] { fx_kaleido(1, 1); }},
+    {"kaleido", [] { fx_kaleido(FX_ADD, 1); }},
     {"separatergb", [] { fx_separatergb(0.03f, 0); }},
-    {"squareblur", [] { fx_squareblur(40, 0, 1, 0.8f, 0.7f, 0.5f); }},
-    {"squareblur_in_view", [] {
+    {"squareblur", [] { fx_squareblur(40, FX_LINEAR, FX_OVER_SHARP, 0.8f, 0.7f, 0.5f); }},
+    {"squareblur_in_view",
+     [] {
          glsetup(1.0f);
          gllite(0, 0, 100, 100, 1);
          glRotatef(30, 0, 1, 0);
-         fx_squareblur(40, 0, 1, 0.5f, 0.5f, 0.5f);
+         fx_squareblur(40, FX_LINEAR, FX_OVER_SHARP, 0.5f, 0.5f, 0.5f);
          gldone();
      }},
 };

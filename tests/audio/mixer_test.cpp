@@ -88,34 +88,6 @@ TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
     EXPECT_GT(unclipped, 1000);
 }
 
-// A 22050 Hz file steps half a frame per output frame: odd output frames
-// fall halfway to the next frame, which after the last frame is the first
-// again for a looping sound and the last one repeated otherwise.
-class HalfRate : public Mixer, public ::testing::WithParamInterface<int> {};
-
-TEST_P(HalfRate, FilePlaysAtItsOwnPitchAndLength) {
-    const int kLength = 3000, loop = GetParam();
-    auto sound = MakeSound("half", kLength, 1, 22050, 20000, loop);
-    ASSERT_TRUE(sound);
-    PlaySound(sound.get());
-    now_ms += 20; // the start latency
-    const int frames = 2 * kLength + 3000;
-    std::vector<int16_t> out = Mix(frames);
-    auto s = [&](int j) {
-        return int32_t(sound->sample->samples[j < kLength ? j : loop ? 0 : kLength - 1]);
-    };
-    for (int k = 0; k < frames; ++k) {
-        const int j = k / 2 % kLength;
-        int32_t want = !loop && k >= 2 * kLength ? 0
-                       : k % 2 == 0              ? s(j)
-                                                 : s(j) + (((s(j + 1) - s(j)) * 32768) >> 16);
-        ASSERT_EQ(out[2 * k], want) << "frame " << k;
-        ASSERT_EQ(out[2 * k + 1], want) << "frame " << k;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Mixer, HalfRate, ::testing::Values(0, 1));
-
 struct DelayCase {
     int mix_after_ms;
     int silent_frames;

@@ -23,7 +23,9 @@ namespace {
 // is given the timeline test checks; these are the composites: the
 // additive ring through mirror, shine and colour split (25), the lit,
 // textured scenes under the square blur (50.5), the rocked numbers blurred
-// under a sharp picture (82.5), the swaying colour split (120).
+// under a sharp picture (82.5), the swaying colour split (120). Section 2's
+// split follows the clock within a frame: at 25 s it also shows that the
+// capture depends on its virtual clock alone.
 const char* const kTimes[] = {"25", "50.5", "82.5", "120"};
 // The soundtrack check needs the run to reach the ending's second restart.
 const char* const kRunEnd = "135.5";

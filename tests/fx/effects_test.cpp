@@ -80,25 +80,6 @@ TEST_F(FxTest, SquareBlurOverlayAddsTheTintedReduction) {
     EXPECT_NEAR_RGB(ReadPixel(10, 590), (Rgb{60, 100, 240}), 1);
 }
 
-// Size 40.5 copies the whole 40 by 40 texels but stretches 40.5 of them over
-// the screen: blocks are 800 / 40.5 = 19.75 pixels wide, and the last half
-// texel, outside the copy, keeps what an earlier call left there.
-TEST_F(FxTest, SquareBlurAtAFractionalSize) {
-    const Rgb red{255, 0, 0};
-    FillRect(0, 0, 800, 600, red);
-    fx_squareblur(41, FX_NEAREST, FX_ALONE, 1, 1, 1); // red in texel row and column 40
-    FillGradient();
-    fx_squareblur(40.5f, FX_NEAREST, FX_ALONE, 1, 1, 1);
-    // Block 20 covers x 395.06 to 414.81.
-    EXPECT_FALSE(ReadPixel(394, 300) == ReadPixel(395, 300));
-    EXPECT_EQ(ReadPixel(395, 300), ReadPixel(414, 300));
-    EXPECT_FALSE(ReadPixel(414, 300) == ReadPixel(415, 300));
-    // The last 9.9 columns and 7.4 rows show the old texel 40.
-    EXPECT_EQ(ReadPixel(795, 300), red);
-    EXPECT_EQ(ReadPixel(400, 3), red);
-    EXPECT_FALSE(ReadPixel(785, 300) == red);
-}
-
 // Copies in place: each adds the content times the colour (whole levels
 // here: 40 + 15 * 40 * 0.1 = 100 ...); white clips at white.
 TEST_F(FxTest, ShineInPlaceMultipliesTheFrameByFifteenCopies) {

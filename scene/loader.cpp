@@ -261,7 +261,6 @@ void link_pivots(scene* s) {
     }
 }
 
-// Releases a scene left half built by a failed load, textures included.
 } // namespace
 
 void set_error(const std::string& where, const std::string& problem) {

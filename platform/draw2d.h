@@ -14,6 +14,7 @@
 #include <cstdint>
 
 enum { MASKEDIMAGE = 1, FILTEREDIMAGE = 2, MIPMAPPEDIMAGE = 4 };
+const int DEFAULTIMAGEFLAGS = -1; // the layer's default: masked and filtered
 
 struct TImage {
     int width = 0, height = 0;
@@ -26,7 +27,7 @@ struct TImage {
     float umax = 0, vmax = 0;
 };
 
-TImage* LoadImage(const char* path, int flags = -1); // -1: default flags (masked|filtered)
+TImage* LoadImage(const char* path, int flags = DEFAULTIMAGEFLAGS);
 void MidHandleImage(TImage* image);
 void AutoMidHandle(int enable);
 void DrawImage(TImage* image, float x, float y, int frame = 0);
@@ -45,5 +46,3 @@ void Cls(); // to black, colour buffer only
 
 // Called by Graphics when a display becomes current: resets GL and the caches.
 void ResetDraw2D(int width, int height);
-// Number of OpenGL state calls SetBlend has made so far (to observe caching).
-int Draw2DBlendChanges();

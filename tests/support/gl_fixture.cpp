@@ -58,21 +58,6 @@ void FillRect(int x, int y, int w, int h, Rgb c) {
     glPopAttrib();
 }
 
-void FillGradient() {
-    // The fixture's projection: x -400..400, y -300 (top) .. 300.
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glDisable(GL_TEXTURE_2D);
-    glShadeModel(GL_SMOOTH);
-    glBegin(GL_QUADS);
-    for (int corner : {0, 1, 3, 2}) { // around the screen from the top left
-        const int right = corner & 1, bottom = corner >> 1;
-        glColor3ub(uint8_t(255 * right), uint8_t(255 * bottom), 128);
-        glVertex2f(right ? 400 : -400, bottom ? 300 : -300);
-    }
-    glEnd();
-    glPopAttrib();
-}
-
 Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y) {
     const uint8_t* p = &frame[(y * 800 + x) * 3];
     return {p[0], p[1], p[2]};

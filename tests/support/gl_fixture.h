@@ -21,15 +21,6 @@ int ColorDistance(Rgb a, Rgb b);
 
 // Solid rectangle through a scissored clear: exact pixels, no blending.
 void FillRect(int x, int y, int w, int h, Rgb c);
-// The whole screen in a smooth gradient: red grows to the right, green
-// downwards, blue fixed at 128; the red and green at a pixel centre.
-void FillGradient();
-inline float GradientRed(float x) {
-    return x / 800 * 255;
-}
-inline float GradientGreen(float y) {
-    return y / 600 * 255;
-}
 
 Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
 // Exact match of the back buffer; a failure counts and names differences.

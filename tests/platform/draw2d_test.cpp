@@ -24,12 +24,10 @@ class Draw2DTest : public GLTest {
 
     // 10x10: red top left, green top right, blue bottom left, white bottom right.
     static PngLayout Quadrants() {
-        uint8_t black[3] = {0, 0, 0};
-        PngLayout layout = SolidLayout(10, 10, 3, black);
         const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 10; ++x)
-                SetPixel(layout, x, y, colours[(y / 5) * 2 + x / 5]);
+        PngLayout layout = SolidLayout(10, 10, 3, colours[0]);
+        for (int i = 0; i < 100; ++i)
+            SetPixel(layout, i % 10, i / 10, colours[i / 50 * 2 + i % 10 / 5]);
         return layout;
     }
 

@@ -63,19 +63,6 @@ Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y) {
     return {p[0], p[1], p[2]};
 }
 
-::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want) {
-    const std::vector<uint8_t> got = ReadFrame();
-    int count = 0, first = 0;
-    for (int i = 800 * 600 - 1; i >= 0; --i) // ends on the first difference
-        if (!(FramePixel(want, i % 800, i / 800) == FramePixel(got, i % 800, i / 800)))
-            ++count, first = i;
-    if (count == 0) return ::testing::AssertionSuccess();
-    const int x = first % 800, y = first / 800;
-    return ::testing::AssertionFailure()
-           << count << " pixels differ, first at (" << x << ", " << y
-           << "): " << FramePixel(got, x, y) << " instead of " << FramePixel(want, x, y);
-}
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     SetGraphicsDriver(GL2DDriver(), 2);

@@ -23,8 +23,6 @@ int ColorDistance(Rgb a, Rgb b);
 void FillRect(int x, int y, int w, int h, Rgb c);
 
 Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
-// Exact match of the back buffer; a failure counts and names differences.
-::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want);
 
 // Black frame, centred 2D projection (-400..400, -300..300) and the 2D
 // layer's start-up state (solid blend, white, unturned, unscaled).

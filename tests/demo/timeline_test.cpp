@@ -35,15 +35,14 @@ std::map<const TImage*, int> g_slots; // image -> slot, from its file name
 std::map<const scene*, int> g_scenes; // scene -> 1, 2 in order of first drawing
 int g_depth = 0; // inside a wrapped library call: its own calls are not the section's
 
-double Value(double x) {
-    return x;
-}
-double Value(const TImage* image) {
-    return g_slots.count(image) ? g_slots[image] : -1;
-}
-double Value(const scene* s) {
-    return g_scenes.emplace(s, int(g_scenes.size()) + 1).first->second;
-}
+// A call's arguments as recorded: pictures by slot, scenes by number.
+struct Arg {
+    static double Of(double x) { return x; }
+    static double Of(const TImage* i) { return g_slots.count(i) ? g_slots[i] : -1; }
+    static double Of(const scene* s) {
+        return g_scenes.emplace(s, g_scenes.size() + 1).first->second;
+    }
+};
 
 } // namespace
 
@@ -52,7 +51,7 @@ double Value(const scene* s) {
     void __real_##fn params;                                                                       \
     void __wrap_##fn params {                                                                      \
         if (g_depth == 0)                                                                          \
-            [](auto... a) { g_frames.back().push_back({label, {Value(a)...}}); } args;             \
+            [](auto... a) { g_frames.back().push_back({label, {Arg::Of(a)...}}); } args;           \
         ++g_depth;                                                                                 \
         __real_##fn args;                                                                          \
         --g_depth;                                                                                 \

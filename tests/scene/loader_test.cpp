@@ -25,9 +25,8 @@ TEST_P(PivotCorner, CornerIsOppositeTheShortestEdgeAndAxisPointsToTheSquare) {
     const object* p = s->objects;
     const float* c = GetParam().corner;
     EXPECT_EQ(std::vector<float>(p->origin, p->origin + 3), std::vector<float>(c, c + 3));
-    const float axis[3] = {0.5f - c[0], 0.5f - c[1], 5.0f - c[2]};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FLOAT_EQ(p->axis[i], axis[i]);
+    EXPECT_EQ(std::vector<float>(p->axis, p->axis + 3),
+              (std::vector<float>{0.5f - c[0], 0.5f - c[1], 5.0f - c[2]}));
     delete_scene(s);
 }
 

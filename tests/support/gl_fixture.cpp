@@ -21,12 +21,10 @@ Rgb ReadPixel(int x, int y) {
 }
 
 std::vector<uint8_t> ReadFrame() {
-    std::vector<uint8_t> raw(800 * 600 * 3), out(800 * 600 * 3);
+    std::vector<uint8_t> frame(800 * 600 * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, raw.data());
-    for (int y = 0; y < 600; ++y)
-        std::copy_n(&raw[(599 - y) * 2400], 2400, &out[y * 2400]);
-    return out;
+    glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, frame.data());
+    return frame;
 }
 
 int ColorDistance(Rgb a, Rgb b) {
@@ -59,7 +57,7 @@ void FillRect(int x, int y, int w, int h, Rgb c) {
 }
 
 Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y) {
-    const uint8_t* p = &frame[(y * 800 + x) * 3];
+    const uint8_t* p = &frame[((599 - y) * 800 + x) * 3];
     return {p[0], p[1], p[2]};
 }
 

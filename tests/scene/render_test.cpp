@@ -83,17 +83,14 @@ TEST_F(GLTest, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
     delete_scene(s);
 }
 
-// A cube from (-1,-1,-3) to (1,1,-5), faces wound counter-clockwise outside.
-std::string Cube() {
-    return "v -1 -1 -3\nv 1 -1 -3\nv 1 1 -3\nv -1 1 -3\n"
-           "v -1 -1 -5\nv 1 -1 -5\nv 1 1 -5\nv -1 1 -5\nvn 0 0 1\n"
-           "o cube\ng c\nusemtl yellow\n"
-           "f 1//1 2//1 3//1 4//1\nf 6//1 5//1 8//1 7//1\nf 2//1 6//1 7//1 3//1\n"
-           "f 1//1 4//1 8//1 5//1\nf 4//1 3//1 7//1 8//1\nf 1//1 5//1 6//1 2//1\n";
-}
-
+// A yellow cube from (-1,-1,-3) to (1,1,-5), faces wound counter-clockwise outside.
 TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
-    scene* s = LoadFiles("mtllib s.mtl\n" + Cube(), "newmtl yellow\nKd 1 1 0\n");
+    scene* s = LoadFiles("mtllib s.mtl\nv -1 -1 -3\nv 1 -1 -3\nv 1 1 -3\nv -1 1 -3\n"
+                         "v -1 -1 -5\nv 1 -1 -5\nv 1 1 -5\nv -1 1 -5\nvn 0 0 1\n"
+                         "o cube\ng c\nusemtl yellow\n"
+                         "f 1//1 2//1 3//1 4//1\nf 6//1 5//1 8//1 7//1\nf 2//1 6//1 7//1 3//1\n"
+                         "f 1//1 4//1 8//1 5//1\nf 4//1 3//1 7//1 8//1\nf 1//1 5//1 6//1 2//1\n",
+                         "newmtl yellow\nKd 1 1 0\n");
     ASSERT_NE(s, nullptr);
     for (int frame = 0; frame < 2; ++frame) {
         glClearColor(0, 0, 1, 1);

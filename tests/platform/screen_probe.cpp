@@ -1,6 +1,7 @@
 // Opens the demo's display and shows a frame of four coloured quadrants
 // until Escape, so a screenshot can tell where the frame lands on screen.
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 
 #include <SDL_opengl.h>
 

@@ -233,11 +233,12 @@ struct Part {
 const Part kParts[] = {
     {"clear + present (baseline)", [] {}},
     {"ring lines (section 2)", DrawRingLines},
-    {"fx_kaleido (section 2)", [] { fx_kaleido(1, 1.0f); }},
+    {"fx_kaleido (section 2)", [] { fx_kaleido(FX_ADD, 1.0f); }},
     {"fx_shine x5 (section 2)", [] { fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5.0f); }},
     {"fx_shine x3 (section 7)", [] { fx_shine(0.05f, 0.05f, 0.05f, 0.03f, 3.0f); }},
     {"fx_separatergb (2, 8)", [] { fx_separatergb(0.02f, 0); }},
-    {"fx_squareblur (4, 6)", [] { fx_squareblur(40.0f, 0, 1, 0.5f, 0.5f, 0.5f); }},
+    {"fx_squareblur (4, 6)",
+     [] { fx_squareblur(40.0f, FX_LINEAR, FX_OVER_SHARP, 0.5f, 0.5f, 0.5f); }},
 };
 const int kPartCount = int(sizeof kParts / sizeof kParts[0]);
 const int kScreenSizes = 2; // the scaling pass onto an 800x600 and a 1920x1080 screen
@@ -359,7 +360,7 @@ int Breakdown() {
     for (int slot = 0; slot < 30; ++slot) {
         char path[32];
         std::snprintf(path, sizeof path, "data/img%02d.png", slot);
-        images[slot] = LoadImage(path, -1);
+        images[slot] = LoadImage(path, DEFAULTIMAGEFLAGS);
         pictures += images[slot] != nullptr;
     }
     Clock::time_point t5 = Clock::now();

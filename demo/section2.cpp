@@ -49,7 +49,7 @@ bool Section2Frame(Demo& d) {
     // how long this frame took to draw.
     const double m = MilliSecs();
     const double a = 180 + 40 * Sin((m - t) / 4);
-    fx_kaleido(1, 1.0f);
+    fx_kaleido(FX_ADD, 1.0f);
     fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5.0f);
     fx_separatergb(float(Sin(4 * a) / 30), 0);
     const double b = Sin(t / 10) * 20;

@@ -52,7 +52,7 @@ bool Section4Frame(Demo& d) {
     DrawSceneOne(d, a);
     glClear(GL_DEPTH_BUFFER_BIT); // scene 1 never hides the copies
     DrawSceneTwoCopies(d, a / 2);
-    fx_squareblur(40.0f, 0, 1, 0.5f, 0.5f, 0.5f);
+    fx_squareblur(40.0f, FX_LINEAR, FX_OVER_SHARP, 0.5f, 0.5f, 0.5f);
     gldone();
     // Escape is tested before presenting: the frame is then never shown.
     if (KeyHit(kEscapeKey)) return false;

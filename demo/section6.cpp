@@ -17,7 +17,7 @@ bool Section6Frame(Demo& d) {
     for (int i = 0; i < kNumberImages; ++i)
         u[i] = std::fmod(t / 1000 + (5 - i), 5.0);
     DrawNumbers(d, u);
-    fx_squareblur(40.0f, 0, 1, 0.8f, 0.7f, 0.5f);
+    fx_squareblur(40.0f, FX_LINEAR, FX_OVER_SHARP, 0.8f, 0.7f, 0.5f);
     SetScale(1.0f, 1.0f);
     DrawImage(d.images[29], 0.0f, 0.0f, 0);
     Flip(-1);

@@ -55,7 +55,7 @@ bool Fail(const std::string& what) {
 bool LoadPicture(Demo& d, int slot) {
     char path[32];
     std::snprintf(path, sizeof path, "data/img%02d.png", slot);
-    d.images[slot] = LoadImage(path, -1);
+    d.images[slot] = LoadImage(path, DEFAULTIMAGEFLAGS);
     if (d.images[slot]) return true;
     return Fail(*ImageLoadError() ? ImageLoadError() : path + std::string(": cannot load picture"));
 }
@@ -83,8 +83,8 @@ bool StartUp(Demo& d) {
     // Started where no data can be found, the line says where the process
     // entry looked; otherwise each loader's reason names the file.
     if (DataDirectoryMissing())
-        return Fail(std::string("data/scene1.obj: not found (looked in ") +
-                    DataDirectoriesTried() + ")");
+        return Fail(std::string("data/scene1.obj: not found (looked in ") + DataDirectoriesTried() +
+                    ")");
     d.scene1 = load_scene("scene1.obj");
     if (!d.scene1) return Fail(scene_error());
     d.scene2 = load_scene("scene2.obj");

@@ -6,11 +6,17 @@
 
 #include <cstdio>
 
-uint32_t fx_tex = 0, fx_tex2 = 0;
-int32_t fx_tx = 0, fx_ty = 0;
-float fx_x = 0, fx_y = 0;
+namespace {
+FxState state;
+} // namespace
 
-int fx_texture_size(int pixels) {
+const FxState& fx() {
+    return state;
+}
+
+// Side of the capture textures for one screen dimension: the smallest power
+// of two from 256 to 2048 that holds it, -1 when none does.
+static int fx_texture_size(int pixels) {
     for (int s = 256; s <= 2048; s *= 2)
         if (s >= pixels) return s;
     return -1;
@@ -27,17 +33,17 @@ void fx_init(int width, int height) {
                       width, height);
         RuntimeError(message);
     }
-    fx_x = float(width);
-    fx_y = float(height);
-    fx_tx = fx_texture_size(width);
-    fx_ty = fx_texture_size(height);
+    state.fx_x = float(width);
+    state.fx_y = float(height);
+    state.fx_tx = fx_texture_size(width);
+    state.fx_ty = fx_texture_size(height);
 
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     GLuint names[2] = {};
     glGenTextures(1, &names[0]);
     glGenTextures(1, &names[1]);
-    fx_tex = names[0];
-    fx_tex2 = names[1];
+    state.fx_tex = names[0];
+    state.fx_tex2 = names[1];
     for (GLuint texture : names) {
         glBindTexture(GL_TEXTURE_2D, texture);
         // Client state: not restored by the pop below, and meant to stay.
@@ -47,7 +53,8 @@ void fx_init(int width, int height) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         // No data: captures fill the lower-left corner before anything reads it.
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, fx_tx, fx_ty, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, state.fx_tx, state.fx_ty, 0, GL_RGB,
+                     GL_UNSIGNED_BYTE, nullptr);
     }
     glPopAttrib();
 }
@@ -68,11 +75,11 @@ void fx_frame_open(bool blend, FxCapture capture, const FxFrustum* frustum) {
     if (frustum)
         glFrustum(frustum->left, frustum->right, frustum->bottom, frustum->top, frustum->near_z,
                   frustum->far_z);
-    glBindTexture(GL_TEXTURE_2D, fx_tex);
+    glBindTexture(GL_TEXTURE_2D, state.fx_tex);
     if (capture == FX_CAPTURE_SCREEN) {
-        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, GLsizei(fx_x), GLsizei(fx_y));
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, GLsizei(state.fx_x), GLsizei(state.fx_y));
     } else if (capture == FX_CAPTURE_UPPER_LEFT) {
-        const GLint half_w = GLint(fx_x / 2), half_h = GLint(fx_y / 2);
+        const GLint half_w = GLint(state.fx_x / 2), half_h = GLint(state.fx_y / 2);
         glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, half_h, half_w, half_h);
     }
     glMatrixMode(GL_MODELVIEW);
@@ -89,10 +96,10 @@ void fx_frame_close() {
 
 // Divided in double and then narrowed, so that odd sizes round once.
 float fx_extent_u() {
-    return float(double(fx_x) / fx_tx);
+    return float(double(state.fx_x) / state.fx_tx);
 }
 float fx_extent_v() {
-    return float(double(fx_y) / fx_ty);
+    return float(double(state.fx_y) / state.fx_ty);
 }
 
 void fx_quad_vertices(float s0, float t0, float s1, float t1, float x0, float y0, float x1,

@@ -8,18 +8,27 @@
 
 #include <cstdint>
 
-extern uint32_t fx_tex, fx_tex2; // capture textures
-extern int32_t fx_tx, fx_ty;     // their size in texels
-extern float fx_x, fx_y;         // screen size in pixels
+// What fx_init made, read by every effect; zero before it.
+struct FxState {
+    uint32_t fx_tex = 0, fx_tex2 = 0; // capture textures
+    int32_t fx_tx = 0, fx_ty = 0;     // their size in texels
+    float fx_x = 0, fx_y = 0;         // screen size in pixels
+};
+const FxState& fx();
 
-// Side of the capture textures for one screen dimension: the smallest power
-// of two from 256 to 2048 that holds it, -1 when none does.
-int fx_texture_size(int pixels);
+// How an effect puts its result on the frame.
+enum FxBlend { FX_REPLACE = 0, FX_ADD = 1 };
+// How the square blur magnifies its reduced image, and whether it lays it
+// over the sharp frame or in its place.
+enum FxMagnify { FX_LINEAR = 0, FX_NEAREST = 1 };
+enum FxOverlay { FX_ALONE = 0, FX_OVER_SHARP = 1 };
+
 void fx_init(int width, int height); // fatal error for sizes outside 1..2048
 void fx_shine(float r, float g, float b, float zstep, float angle);
-void fx_kaleido(int blend, float bright);
+void fx_kaleido(FxBlend blend, float bright);
 void fx_separatergb(float dx, float dy);
 void fx_blur();
-void fx_squareblur(float size, int nearest, int overlay, float r, float g, float b);
+void fx_squareblur(float size, FxMagnify magnify, FxOverlay overlay, float r, float g, float b);
 void fx_duplicate(int n);
-void fx_stack(int grab, int blend, float bright, float x);
+// grab: capture the screen first, else draw the last capture made.
+void fx_stack(bool grab, FxBlend blend, float bright, float x);

@@ -19,9 +19,9 @@ void fx_duplicate(int n) {
     fx_frame_close();
 }
 
-void fx_stack(int grab, int blend, float bright, float x) {
+void fx_stack(bool grab, FxBlend blend, float bright, float x) {
     // Without grab the column shows whatever the last capture left in fx_tex.
-    fx_frame_open(blend != 0, grab == 1 ? FX_CAPTURE_SCREEN : FX_CAPTURE_NONE);
+    fx_frame_open(blend != FX_REPLACE, grab ? FX_CAPTURE_SCREEN : FX_CAPTURE_NONE);
     glBlendFunc(GL_ONE, GL_ONE);
     glColor3f(bright, bright, bright);
     glTranslatef(x, -0.975f, 0);

@@ -1,20 +1,28 @@
 #include "platform/clock.h"
 
+#include <atomic>
 #include <ctime>
+#include <forward_list>
 
 namespace {
 
 struct ClockSource {
-    MilliSecsSource read = nullptr;
-    void* user = nullptr;
+    MilliSecsSource read;
+    void* user;
 };
 
-ClockSource clock_source;
+// The audio thread reads the source while the main thread may replace it:
+// one atomic pointer to a record that never changes once published. The
+// records stay allocated, to the end of the process (replacing the source
+// is rare: tests), so an audio thread still running at exit can read them.
+auto* const records = new std::forward_list<ClockSource>;
+std::atomic<const ClockSource*> clock_source{nullptr};
 
 } // namespace
 
 int32_t MilliSecs() {
-    if (clock_source.read) return clock_source.read(clock_source.user);
+    if (const ClockSource* c = clock_source.load(std::memory_order_acquire))
+        return c->read(c->user);
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     int64_t ms = int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
@@ -22,6 +30,10 @@ int32_t MilliSecs() {
 }
 
 void SetMilliSecsSource(MilliSecsSource source, void* user) {
-    clock_source.read = source;
-    clock_source.user = user;
+    if (!source) {
+        clock_source.store(nullptr, std::memory_order_release);
+        return;
+    }
+    records->push_front({source, user});
+    clock_source.store(&records->front(), std::memory_order_release);
 }

@@ -23,7 +23,6 @@ struct Draw2DState {
     bool texture_known = false;
     bool texturing = false;
     bool texturing_known = false;
-    int blend_changes = 0;
     // Global image settings.
     int default_flags = MASKEDIMAGE | FILTEREDIMAGE;
     bool auto_mid_handle = false;
@@ -55,7 +54,6 @@ void SetTexturing(bool on) {
 }
 
 void ApplyBlend(int mode) {
-    ++drawing.blend_changes;
     switch (mode) {
     case kMaskBlend:
         glDisable(GL_BLEND);
@@ -175,7 +173,7 @@ void MakeTexture(TImage* image) {
 } // namespace
 
 TImage* LoadImage(const char* path, int flags) {
-    if (flags == -1) flags = drawing.default_flags;
+    if (flags == DEFAULTIMAGEFLAGS) flags = drawing.default_flags;
     TPixmap* pm = LoadPixmapPNG(path);
     if (!pm) return nullptr;
     if ((flags & MASKEDIMAGE) && pm->format != PF_RGBA8888) {
@@ -312,8 +310,4 @@ void ResetDraw2D(int width, int height) {
     SetRotation(drawing.rotation);
     SetScale(drawing.scale_x, drawing.scale_y);
     glViewport(0, 0, width, height);
-}
-
-int Draw2DBlendChanges() {
-    return drawing.blend_changes;
 }

@@ -15,6 +15,7 @@
 
 enum { PF_I8 = 1, PF_RGB888 = 3, PF_RGBA8888 = 4 }; // TPixmap formats: bytes per pixel
 enum { MASKEDIMAGE = 1, FILTEREDIMAGE = 2, MIPMAPPEDIMAGE = 4 };
+const int DEFAULTIMAGEFLAGS = -1; // the layer's default: masked and filtered
 
 // Largest side of a pixel map (keeps every size product in range).
 const int kMaxPixmapSide = 16384;
@@ -60,7 +61,7 @@ TPixmap* ResizePixmap(const TPixmap* src, int width, int height); // box filter
 // column, last row and corner pixel repeated once beyond (the rest zero).
 TPixmap* PadPixmap(const TPixmap* src, int width, int height);
 
-TImage* LoadImage(const char* path, int flags = -1); // -1: default flags (masked|filtered)
+TImage* LoadImage(const char* path, int flags = DEFAULTIMAGEFLAGS);
 void MidHandleImage(TImage* image);
 void AutoMidHandle(int enable);
 void DrawImage(TImage* image, float x, float y, int frame = 0);
@@ -79,5 +80,3 @@ void Cls(); // to black, colour buffer only
 
 // Called by Graphics when a display becomes current: resets GL and the caches.
 void ResetDraw2D(int width, int height);
-// Number of OpenGL state calls SetBlend has made so far (to observe caching).
-int Draw2DBlendChanges();

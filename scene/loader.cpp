@@ -3,6 +3,8 @@
 
 #include "platform/datadir.h"
 
+#include <GL/gl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -110,8 +112,8 @@ face* parse_face(const scene* s, const std::string& line, int number) {
     }
     face* f = make_record<face>();
     // One block for the three index arrays: vi, then ni, then ti.
-    f->vi = static_cast<int32_t*>(calloc(3 * size_t(n), sizeof(int32_t)));
-    if (!f->vi) {
+    if (f) f->vi = static_cast<int32_t*>(calloc(3 * size_t(n), sizeof(int32_t)));
+    if (!f || !f->vi) {
         free(f);
         set_error_at(loader.obj_source, number, "out of memory");
         return nullptr;
@@ -190,6 +192,7 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
         if (!count_record(counts().objects, max_objects, "objects", loader.obj_source, number))
             return false;
         object* o = make_record<object>();
+        if (!o) return set_error_at(loader.obj_source, number, "out of memory"), false;
         if (!copy_name(o->name, word(line, 1), loader.obj_source, number)) return free(o), false;
         o->type = OBJECT_MESH;
         if (strncmp(o->name, "pivot_", 6) == 0) o->type = OBJECT_PIVOT;
@@ -201,6 +204,7 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
         if (!count_record(counts().groups, max_groups, "groups", loader.obj_source, number))
             return false;
         group* g = make_record<group>();
+        if (!g) return set_error_at(loader.obj_source, number, "out of memory"), false;
         if (!copy_name(g->name, word(line, 1), loader.obj_source, number)) return free(g), false;
         g->list = -1;
         g->next = fs.obj->groups, fs.obj->groups = g, fs.grp = g;
@@ -225,13 +229,14 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
 
 // Groups read while no material was current share one grey material, kept at
 // the tail of the list so that the head stays the library's last material.
-void give_default_materials(scene* s) {
+bool give_default_materials(scene* s) {
     material* grey = nullptr;
     for (object* o = s->objects; o; o = o->next)
         for (group* g = o->groups; g; g = g->next) {
             if (g->material || !g->faces) continue;
             if (!grey) {
                 grey = make_record<material>();
+                if (!grey) return set_error(loader.obj_source, "out of memory"), false;
                 set_default_material(grey);
                 strcpy(grey->name, "(default grey)");
                 material** tail = &s->materials;
@@ -241,6 +246,7 @@ void give_default_materials(scene* s) {
             }
             g->material = grey;
         }
+    return true;
 }
 
 void link_pivots(scene* s) {
@@ -255,13 +261,6 @@ void link_pivots(scene* s) {
     }
 }
 
-// Releases a scene left half built by a failed load, textures included.
-void discard_scene(scene* s) {
-    for (material* m = s->materials; m; m = m->next)
-        drop_texture(m);
-    delete_scene(s);
-    free(s);
-}
 } // namespace
 
 void set_error(const std::string& where, const std::string& problem) {
@@ -334,12 +333,17 @@ scene* load_scene(const char* name) {
     char* text = read_whole(path, path);
     if (!text) return nullptr;
     scene* s = make_record<scene>();
+    if (!s) {
+        set_error(path, "out of memory");
+        free(text);
+        return nullptr;
+    }
     loader.obj_source = path;
     int rc = get_scene(s, text, nullptr);
     free(text);
     loader.obj_source.clear();
     if (rc != 0) {
-        discard_scene(s);
+        delete_scene(s);
         return nullptr;
     }
     loaded_scenes().push_back(s);
@@ -375,7 +379,7 @@ int get_scene(scene* s, char* text, const char* mtl_text) {
     line_reader lines(text);
     while (lines.next())
         if (!fill_line(s, fs, lines.line, lines.number, mtl_text)) return -1;
-    give_default_materials(s);
+    if (!give_default_materials(s)) return -1;
     link_pivots(s);
     return 0;
 }
@@ -422,8 +426,11 @@ void delete_scene(scene* s) {
     if (!s) return;
     std::vector<scene*>& loaded = loaded_scenes();
     loaded.erase(std::remove(loaded.begin(), loaded.end(), s), loaded.end());
-    for (material *m = s->materials, *next; m; m = next)
-        next = m->next, free(m);
+    for (material *m = s->materials, *next; m; m = next) {
+        next = m->next;
+        drop_texture(m);
+        free(m);
+    }
     for (object *o = s->objects, *onext; o; o = onext) {
         for (group *g = o->groups, *gnext; g; g = gnext) {
             for (face *f = g->faces, *fnext; f; f = fnext) {
@@ -431,12 +438,12 @@ void delete_scene(scene* s) {
                 free(f->vi), free(f); // ni and ti share vi's block
             }
             gnext = g->next;
+            if (g->list != -1) glDeleteLists(GLuint(g->list), 1);
             free(g);
         }
         onext = o->next;
         free(o);
     }
     free(s->v), free(s->vn), free(s->vt);
-    s->materials = nullptr, s->objects = nullptr;
-    s->v = s->vn = s->vt = nullptr;
+    free(s);
 }

@@ -101,6 +101,7 @@ int get_mtl(scene* s, const char* text) {
                               lines.number))
                 return -1;
             material* m = static_cast<material*>(calloc(1, sizeof(material)));
+            if (!m) return set_error_at(mtl_source, lines.number, "out of memory"), -1;
             if (!copy_name(m->name, word(line, 1), mtl_source, lines.number)) {
                 free(m);
                 return -1;

@@ -86,6 +86,8 @@ const char* scene_error();
 int get_scene(scene* s, char* text, const char* mtl_text);
 void pivot_vectors(scene* s, object* pivot);
 object* find_object(scene* s, const char* name);
+// Releases a loaded scene whole: its records, texture pixels and textures,
+// outline lists and the scene record itself.
 void delete_scene(scene* s);
 
 uint8_t* tga_load(const char* path, int32_t* width_out, int32_t* height_out);

@@ -103,6 +103,9 @@ void drop_texture(material* m) {
 }
 
 void make_texture(material* m) {
+    // The 2D layer caches its binding: put the caller's back afterwards.
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
     glGenTextures(1, &m->texture);
     glBindTexture(GL_TEXTURE_2D, m->texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
@@ -121,4 +124,5 @@ void make_texture(material* m) {
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, m->width, m->height, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  m->pixels);
     if (packed) glPopClientAttrib();
+    glBindTexture(GL_TEXTURE_2D, GLuint(previous));
 }

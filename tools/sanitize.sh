@@ -2,8 +2,8 @@
 # Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in
 # build-asan and runs the whole test suite there, leak detection on. Leaks
 # of the system libraries (Mesa, SDL, X11, dbus ...) are suppressed through
-# tests/lsan.supp; our own code has no entry there. Tests labelled "long"
-# (the full-length real-time run) are left out. Extra arguments go to ctest.
+# tests/lsan.supp; our own code has no entry there. Extra arguments go to
+# ctest.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-asan
@@ -31,7 +31,7 @@ export ASAN_OPTIONS=$ASAN_OPTIONS:verify_asan_link_order=0
 cmake --build "$out" -j"$jobs"
 built=$(date +%s)
 status=0
-ctest --test-dir "$out" -j"$jobs" -LE long --output-on-failure "$@" || status=$?
+ctest --test-dir "$out" -j"$jobs" --output-on-failure "$@" || status=$?
 end=$(date +%s)
 echo "sanitize: build $((built - start)) s, tests $((end - built)) s, status $status"
 exit $status

@@ -164,23 +164,12 @@ void SetChannelVolume(TChannel channel, float volume) {
     c.volume.store(word, std::memory_order_relaxed);
 }
 
-void SetChannelPan(TChannel channel, float pan) {
-    int slot;
-    if (Mixer* m = Lookup(channel, &slot))
-        m->control[slot].pan.store(Fixed(pan, 4096.0f, -4096, 4096), std::memory_order_relaxed);
-}
-
-void SetChannelRate(TChannel channel, float rate) {
-    int slot;
-    if (Mixer* m = Lookup(channel, &slot))
-        m->control[slot].rate.store(uint32_t(Fixed(rate, 65536.0f, 0, (1 << 24) - 1)),
-                                    std::memory_order_relaxed);
-}
-
 void ResumeChannel(TChannel channel) {
     int slot;
+    // Release: the mixer that sees the channel playing sees the volume and
+    // pan set before (the ending sets the volume of a cued channel first).
     if (Mixer* m = Lookup(channel, &slot))
-        m->control[slot].paused.store(false, std::memory_order_relaxed);
+        m->control[slot].paused.store(false, std::memory_order_release);
 }
 
 int ChannelPlaying(TChannel channel) {

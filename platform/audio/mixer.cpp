@@ -38,7 +38,8 @@ void ReleaseMixerSample(TMixerSample* sample) {
     delete sample;
 }
 
-uint64_t StepFor(int sample_rate, uint32_t rate) {
+// Step per output frame for a sample rate in Hz and a 16.16 channel rate.
+static uint64_t StepFor(int sample_rate, uint32_t rate) {
     return ((uint64_t(sample_rate) * rate) << 16) / kMixRate;
 }
 
@@ -178,7 +179,7 @@ void RemoveVoice(Mixer& m, int index) {
 bool MixVoice(Mixer& m, int slot, int frames) {
     Voice& v = m.voice[slot];
     SlotControl& c = m.control[slot];
-    if (c.paused.load(std::memory_order_relaxed)) return true;
+    if (c.paused.load(std::memory_order_acquire)) return true; // pairs with ResumeChannel
     uint32_t volume_word = c.volume.load(std::memory_order_relaxed);
     int32_t target_volume = int16_t(volume_word & 0xffff);
     if (volume_word & kVolumeNow) v.volume = target_volume;

@@ -137,8 +137,6 @@ Mixer* CreateMixer(uint32_t generation_floor);
 uint32_t DestroyMixer(Mixer* mixer);
 // Audio thread: mixes frames (1 .. 4096) into interleaved stereo S16.
 void MixBlock(Mixer& mixer, int16_t* out, int frames, int32_t now_ms);
-// Step per output frame for a sample rate in Hz and a 16.16 channel rate.
-uint64_t StepFor(int sample_rate, uint32_t rate);
 
 // Main thread side of the channel table (channels.cpp); output.cpp owns the instance.
 Mixer* ActiveMixer(); // null under the Null driver
@@ -151,9 +149,5 @@ inline uint32_t MakeHandle(int slot, uint32_t generation) {
 int LiveSlot(const Mixer& m, TChannel channel);
 
 // --- Test interface ------------------------------------------------------
-// The demo never pans, changes the rate or asks whether a channel plays;
-// the mixer's pan and rate ramps are still part of its block, so they can
-// be driven here (the tests drive the rate ramp and ask about playing).
-void SetChannelPan(TChannel channel, float pan);   // -1 left .. 1 right
-void SetChannelRate(TChannel channel, float rate); // 1.0: the sound's own speed
+// The demo never asks whether a channel plays; the tests do.
 int ChannelPlaying(TChannel channel);

@@ -88,57 +88,6 @@ TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
     EXPECT_GT(unclipped, 1000);
 }
 
-// A 22050 Hz file steps half a frame per output frame: odd output frames
-// fall halfway to the next frame, which after the last frame is the first
-// again for a looping sound and the last one repeated otherwise.
-class HalfRate : public Mixer, public ::testing::WithParamInterface<int> {};
-
-TEST_P(HalfRate, FilePlaysAtItsOwnPitchAndLength) {
-    const int kLength = 3000, loop = GetParam();
-    auto sound = MakeSound("half", kLength, 1, 22050, 20000, loop);
-    ASSERT_TRUE(sound);
-    PlaySound(sound.get());
-    now_ms += 20; // the start latency
-    const int frames = 2 * kLength + 3000;
-    std::vector<int16_t> out = Mix(frames);
-    auto s = [&](int j) {
-        return int32_t(sound->sample->samples[j < kLength ? j : loop ? 0 : kLength - 1]);
-    };
-    for (int k = 0; k < frames; ++k) {
-        const int j = k / 2 % kLength;
-        int32_t want = !loop && k >= 2 * kLength ? 0
-                       : k % 2 == 0              ? s(j)
-                                                 : s(j) + (((s(j + 1) - s(j)) * 32768) >> 16);
-        ASSERT_EQ(out[2 * k], want) << "frame " << k;
-        ASSERT_EQ(out[2 * k + 1], want) << "frame " << k;
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Mixer, HalfRate, ::testing::Values(0, 1));
-
-// Rate 1.0 to 0.5 while playing: over the next block of 1024 frames the step
-// falls linearly by 2^21 of 2^32 per frame, so frame i of that block reads
-// position 1024 + i - i (i - 1) / 2 * 2^-11, interpolated; then half speed.
-TEST_F(Mixer, RateChangeRampsTheStepOverOneBlock) {
-    auto sound = MakeSound("rate", 8000, 1, 44100, 20000);
-    ASSERT_TRUE(sound);
-    TChannel ch = PlaySound(sound.get());
-    now_ms += 20;
-    Mix(1024);
-    SetChannelRate(ch, 0.5f);
-    std::vector<int16_t> out = Mix(2048, 1024);
-    const int16_t* s = sound->sample->samples;
-    auto position = [](uint64_t i) { // 32.32 fixed point
-        return ((1024 + i) << 32) - ((i * (i - 1) / 2) << 21);
-    };
-    for (uint64_t i = 0; i < 2048; ++i) {
-        const uint64_t p = i <= 1024 ? position(i) : position(1024) + ((i - 1024) << 31);
-        const int j = int(p >> 32), frac = int((p >> 16) & 0xffff);
-        const int32_t want = s[j] + int32_t((int64_t(s[j + 1] - s[j]) * frac) >> 16);
-        ASSERT_EQ(out[2 * i], want) << "frame " << i;
-    }
-}
-
 struct DelayCase {
     int mix_after_ms;
     int silent_frames;

@@ -65,7 +65,10 @@ TEST(AudioOutput, DiskRecordingHoldsTheDecodedSamples) {
     const int kFrames = 22050;
     auto sound = MakeSound("e2e", kFrames, 2, 44100, 20000);
     ASSERT_TRUE(sound);
-    TChannel ch = PlaySound(sound.get());
+    // Cued, set and resumed as the ending does, while the output thread mixes.
+    TChannel ch = CueSound(sound.get());
+    SetChannelVolume(ch, 1.0f);
+    ResumeChannel(ch);
     ASSERT_NE(ch.handle, 0u);
     // Waits for the output thread to play the sound out (a condition, not a time).
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

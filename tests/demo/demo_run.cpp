@@ -14,7 +14,7 @@
 namespace {
 
 // Any fixed reading: demo time is relative to the start mark.
-const int32_t kBase = 1234567;
+const int32_t kBase = kScriptStartMark;
 
 struct RunState {
     const Script* script = nullptr;

@@ -7,6 +7,9 @@
 #include <functional>
 #include <vector>
 
+// The clock's reading at the start mark.
+const int32_t kScriptStartMark = 1234567;
+
 struct Script {
     std::vector<int32_t> times = {0};                   // times[0] must be 0: the start mark
     int32_t after_ms = 1000000;                         // past the end of every section

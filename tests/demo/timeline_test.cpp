@@ -1,15 +1,17 @@
 // The real main program under a scripted clock, observed through the
-// linker's --wrap: the pictures each frame draws and the numbers it hands to
-// the 2D layer, OpenGL and the effects, at the demo times whose figures the
-// design gives.
+// linker's --wrap: every picture position, 2D state call, effect, 3D call
+// and ring line a frame makes, against the design's formulas evaluated here
+// at the same demo times, plus the design's own worked figures.
 #include "tests/demo/demo_run.h"
 
+#include "fx/fx.h"
 #include "platform/audio/audio.h"
 
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -26,86 +28,273 @@ struct Call {
     std::string fn;
     std::vector<double> args;
 };
-std::vector<std::vector<Call>> g_frames(1); // calls made while drawing frame k
-std::map<const TImage*, int> g_slots;       // image -> slot, from its file name
+using Frame = std::vector<Call>;
+std::vector<Frame> g_frames(1);       // calls made while drawing frame k
+std::map<const TImage*, int> g_slots; // image -> slot, from its file name
+std::map<const scene*, int> g_scenes; // scene -> 1, 2 in order of first drawing
 int g_depth = 0; // inside a wrapped library call: its own calls are not the section's
+
+double Value(double x) {
+    return x;
+}
+double Value(const TImage* image) {
+    return g_slots.count(image) ? g_slots[image] : -1;
+}
+double Value(const scene* s) {
+    return g_scenes.emplace(s, int(g_scenes.size()) + 1).first->second;
+}
 
 } // namespace
 
-// Each wrapper records its call under label (if any) and passes it on,
-// hiding the calls it makes in turn.
-#define WRAP(fn, label, params, args, values)                                                      \
+// Each wrapper records its call and passes it on, hiding the calls it makes in turn.
+#define WRAP(fn, label, params, args)                                                              \
     void __real_##fn params;                                                                       \
     void __wrap_##fn params {                                                                      \
-        if (g_depth == 0 && *label) g_frames.back().push_back({label, values});                    \
+        if (g_depth == 0)                                                                          \
+            [](auto... a) { g_frames.back().push_back({label, {Value(a)...}}); } args;             \
         ++g_depth;                                                                                 \
         __real_##fn args;                                                                          \
         --g_depth;                                                                                 \
     }
+
 // clang-format off
-#define V(...) std::vector<double>{__VA_ARGS__}
+extern "C" {
+WRAP(glTranslated, "glTranslated", (double x, double y, double z), (x, y, z))
+WRAP(glTranslatef, "glTranslatef", (float x, float y, float z), (x, y, z))
+WRAP(glRotatef, "glRotatef", (float a, float x, float y, float z), (a, x, y, z))
+WRAP(glScalef, "glScalef", (float x, float y, float z), (x, y, z))
+// The C++ interfaces under their mangled names.
+WRAP(_Z8SetBlendi, "SetBlend", (int m), (m))
+WRAP(_Z8SetColoriii, "SetColor", (int r, int g, int b), (r, g, b))
+WRAP(_Z8SetScaleff, "SetScale", (float x, float y), (x, y))
+WRAP(_Z11SetRotationf, "SetRotation", (float a), (a))
+WRAP(_Z8SetAlphaf, "SetAlpha", (float a), (a))
+WRAP(_Z12SetLineWidthf, "SetLineWidth", (float w), (w))
+WRAP(_Z8DrawLineffffi, "DrawLine", (float x, float y, float x2, float y2, int last), (x, y, x2, y2, last))
+WRAP(_Z9DrawImageP6TImageffi, "DrawImage", (TImage* i, float x, float y, int frame), (i, x, y, frame))
+WRAP(_Z13fx_squareblurf9FxMagnify9FxOverlayfff, "fx_squareblur",
+     (float size, FxMagnify m, FxOverlay o, float r, float g, float b), (size, m, o, r, g, b))
+WRAP(_Z10fx_kaleido7FxBlendf, "fx_kaleido", (FxBlend blend, float bright), (blend, bright))
+WRAP(_Z8fx_shinefffff, "fx_shine", (float r, float g, float b, float z, float a), (r, g, b, z, a))
+WRAP(_Z14fx_separatergbff, "fx_separatergb", (float dx, float dy), (dx, dy))
+WRAP(_Z12render_sceneP5scenei, "render_scene", (scene* s, int flags), (s, flags))
+WRAP(_Z7glsetupf, "glsetup", (float zoom), (zoom))
+WRAP(_Z6glliteiffff, "gllite", (int n, float x, float y, float z, float s), (n, x, y, z, s))
 // clang-format on
 
-extern "C" {
-WRAP(glTranslated, "glTranslated", (double x, double y, double z), (x, y, z), V(x, y, z))
-WRAP(glTranslatef, "glTranslatef", (float x, float y, float z), (x, y, z), V(x, y, z))
-WRAP(glRotatef, "glRotatef", (float a, float x, float y, float z), (a, x, y, z), V(a, x, y, z))
-WRAP(glScalef, "glScalef", (float x, float y, float z), (x, y, z), V(x, y, z))
-// The C++ interfaces under their mangled names.
-WRAP(_Z8SetScaleff, "SetScale", (float x, float y), (x, y), V(x, y))
-WRAP(_Z11SetRotationf, "SetRotation", (float a), (a), V(a))
-WRAP(_Z8SetAlphaf, "SetAlpha", (float a), (a), V(a))
-WRAP(_Z9DrawImageP6TImageffi, "DrawImage", (TImage * image, float x, float y, int frame),
-     (image, x, y, frame), V(double(g_slots.count(image) ? g_slots[image] : -1), x, y))
-WRAP(_Z13fx_squareblurfiifff, "fx_squareblur",
-     (float size, int nearest, int overlay, float r, float g, float b),
-     (size, nearest, overlay, r, g, b), V(size, double(nearest), double(overlay), r, g, b))
-WRAP(_Z8fx_shinefffff, "fx_shine", (float r, float g, float b, float zstep, float angle),
-     (r, g, b, zstep, angle), V(r, g, b, zstep, angle))
-WRAP(_Z14fx_separatergbff, "fx_separatergb", (float dx, float dy), (dx, dy), V(dx, dy))
-WRAP(_Z12render_sceneP5scenei, "", (scene * s, int flags), (s, flags), V())
-WRAP(_Z7glsetupf, "", (float zoom), (zoom), V())
-WRAP(_Z6glliteiffff, "", (int n, float x, float y, float z, float strength), (n, x, y, z, strength),
-     V())
-
+// Recording starts with the frames: what start-up sets before its last picture is not kept.
 TImage* __real__Z9LoadImagePKci(const char*, int);
 TImage* __wrap__Z9LoadImagePKci(const char* path, int flags) {
     TImage* image = __real__Z9LoadImagePKci(path, flags);
     const char* name = std::strstr(path, "img");
     if (name) g_slots[image] = std::atoi(name + 3);
+    g_frames.back().clear();
     return image;
 }
 } // extern "C"
 
 namespace {
 
-using Args = std::vector<std::vector<double>>;
-
-// One scheduled frame: its demo time and the picture slots it must draw, in order.
-struct Planned {
-    int32_t t;
-    std::vector<int> slots;
-};
-
-const std::vector<int> kNumbers = {24, 25, 26, 27, 28, 29};
-
 // Each section's windows and ends at their exact milliseconds; a frame that
-// reaches a section's end is still drawn by that section.
+// reaches a section's end is still drawn by that section, and the next
+// section draws one at the same time.
 // clang-format off
-const std::vector<Planned> kPlan = {
-    {0, {0, 1}}, {4000, {0, 1}}, {4001, {0, 1, 2}}, {8020, {0, 1, 2}}, {8021, {0, 1, 3}},
-    {15899, {0, 1, 3}}, {15900, {0, 1}}, {16000, {4}}, {20020, {4}}, {20021, {4, 5}},
-    {24090, {4, 5}}, {24091, {4, 5, 6}}, {32044, {4, 5, 6}}, {32045, {4}}, {36000, {7, 1}},
-    {36001, {7, 1, 8}}, {38001, {7, 1, 9}}, {40015, {7, 1, 9, 10}}, {40030, {7, 1, 10}},
-    {42001, {7, 1, 11}}, {44001, {7, 1, 13}}, {46001, {7, 1, 12}}, {47980, {7, 1, 12}},
-    {50000, {}}, {50500, {}}, {64030, {}}, {66000, {14, 1}}, {66001, {14, 1, 15}},
-    {70010, {14, 1, 16, 17}}, {70030, {14, 1, 17}}, {72001, {14, 1, 22}}, {74001, {14, 1, 19}},
-    {76001, {14, 1, 18}}, {79999, {14, 1, 21}}, {80000, {14, 1}}, {80000, kNumbers},
-    {82500, kNumbers}, {96000, kNumbers}, {96000, kNumbers}, {100000, kNumbers},
-    {112000, kNumbers}, {112000, {23}}, {120000, {23}}, {135000, {23}},
-};
+const int32_t kTimes[] = {
+    0, 4000, 4001, 4002, 8020, 8021, 15899, 15900, 16000, 20020, 20021, 20030, 24090, 24091, 27000,
+    32044, 32045, 36000, 36001, 38001, 40015, 40030, 42001, 44001, 46001, 47980, 50000, 50500,
+    64030, 66000, 66001, 70010, 70030, 72001, 74001, 76001, 79999, 80000, 80000, 82500, 96000,
+    96000, 100000, 112000, 112000, 120000, 135000};
 // clang-format on
+const int kPlanned = int(std::size(kTimes));
 const int kEndingFrames = 100;
+
+double F(double x) { // a constant written with a fraction: its float value
+    return double(float(x));
+}
+double Sin(double deg) {
+    return std::sin(deg * M_PI / 180);
+}
+double Cos(double deg) {
+    return std::cos(deg * M_PI / 180);
+}
+bool In(double t, double a, double b) {
+    return a < t / 1000 && t / 1000 < b;
+}
+
+// The timeline as the design states it, section by section: the calls each
+// frame must make, in order.
+struct Design {
+    double prev_t = 0, fade_in = 0, ring_angle = 0;
+    int section = 1;
+    Frame f;
+
+    void Add(const char* fn, std::vector<double> a) { f.push_back({fn, std::move(a)}); }
+    void Draw(int slot, double x, double y) { Add("DrawImage", {double(slot), x, y, 0}); }
+    void Plain(int blend) {
+        Add("SetBlend", {double(blend)});
+        Add("SetAlpha", {1});
+        Add("SetRotation", {0});
+        Add("SetColor", {255, 255, 255});
+    }
+    void Timed(double t, std::vector<std::vector<double>> windows) { // {from, to, slot}
+        for (const auto& w : windows)
+            if (In(t, w[0], w[1])) Draw(int(w[2]), -400, -280);
+    }
+
+    Frame Next(double t) {
+        static const double kEnds[] = {F(15.9), F(32.045), F(47.974), F(64.03), 80, 96, 112, 135};
+        f.clear();
+        while (section <= 8 && prev_t / 1000 >= kEnds[section - 1])
+            if (++section == 8) Add("SetScale", {1, 1}); // once after section 7
+        prev_t = t;
+        switch (section) {
+        case 1:
+            Add("SetAlpha", {1});
+            Draw(0, -600 + t / 200, -300);
+            Draw(1, -t / 100, -70 - t / 1000);
+            if (In(t, 4, F(8.02))) {
+                fade_in = std::min(fade_in + F(0.01), 1.0);
+                Add("SetAlpha", {fade_in});
+                Draw(2, 70, -280);
+            }
+            if (In(t, F(8.02), F(15.9))) Draw(3, 0, -280);
+            break;
+        case 2:
+            Section2(t);
+            break;
+        case 3:
+            Plain(3);
+            Draw(7, -400, -300);
+            Draw(1, -700 + t / 100, -70 - t / 1000);
+            // clang-format off
+            Timed(t, {{36, 38, 8}, {38, F(40.03), 9}, {40, 42, 10}, {42, 44, 11}, {44, 46, 13},
+                      {46, 48, 12}});
+            // clang-format on
+            break;
+        case 4:
+            Section4(t);
+            break;
+        case 5:
+            Plain(3);
+            Draw(14, -400, -300);
+            Draw(1, 600 - t / 100, -40 - t / 1000);
+            // clang-format off
+            Timed(t, {{66, 68, 15}, {68, F(70.03), 16}, {70, 72, 17}, {72, 74, 22}, {74, 76, 19},
+                      {76, 78, 18}, {78, 80, 21}});
+            // clang-format on
+            break;
+        case 6:
+        case 7:
+            Numbers(t);
+            break;
+        case 8:
+            Plain(2);
+            Draw(23, -400, -300);
+            Add("fx_separatergb", {Sin(4 * (40 * Sin(t / 4) + 180)) / 30, 0});
+            break;
+        default:
+            Draw(23, -400, -300); // the ending
+        }
+        return f;
+    }
+
+    void Section2(double t) {
+        Add("SetBlend", {4});
+        Add("SetAlpha", {F(0.4)});
+        Add("SetColor", {30, 65, 30});
+        Add("SetLineWidth", {4});
+        Draw(4, 10, 0);
+        Add("SetRotation", {ring_angle});
+        ring_angle = t / 15;
+        const double s = Sin(ring_angle) * 20;
+        double p = t / 7;
+        for (int i = 0; i < 360; ++i) {
+            while (p > 360)
+                p -= 360;
+            p += 2.5;
+            const double w = Sin(p) * 40, q = i - w / 5 + s;
+            for (double d : {4.0, 2.0, 1.0, 0.5, 0.25})
+                Add("DrawLine", {Sin(i) * (100 + w) / d, Cos(i) * (100 + w) / d,
+                                 Sin(q) * (100 + w + s) / d, Cos(q) * (100 + w + s) / d, 1});
+        }
+        // The second clock reading minus t is the start mark.
+        const double a = 180 + 40 * Sin(double(kScriptStartMark) / 4);
+        Add("fx_kaleido", {FX_ADD, 1});
+        Add("fx_shine", {F(0.2), F(0.2), F(0.2), F(0.04), 5});
+        Add("fx_separatergb", {Sin(4 * a) / 30, 0});
+        if (In(t, F(20.02), F(32.045))) {
+            Plain(3);
+            Draw(5, -130, 200 + Sin(t / 10) * 20);
+        }
+        if (In(t, F(24.09), F(32.045))) {
+            Plain(3);
+            Draw(6, -400, 60);
+        }
+    }
+
+    void Section4(double t) {
+        Add("glsetup", {1});
+        Add("gllite", {0, 8, 5, 10, F(0.98)});
+        Add("gllite", {1, -4, -10, 10, F(0.98)});
+        const double a = t / 5, e = std::pow(16.0, std::fmod(a / 200, 1.0));
+        Add("glRotatef", {200 * Sin(a * 360 / 2000), 0, 0, 1});
+        Add("glRotatef", {20 * Sin(a * 360 / 400), 0, 1, 0});
+        Add("glTranslated",
+            {F(0.0013) * (1 - e / 16), F(0.004) * (1 - e / 16), F(-0.9946) - e / 19});
+        Add("render_scene", {1, 1});
+        const double b = a / 2;
+        for (int i = 0; i < 4; ++i) {
+            Add("glTranslatef", {2 * Sin(30 * i + F(1.2) * b), 0.5 * Cos(100 * i + F(1.3) * b),
+                                 2 * Sin(99 * i + F(0.7) * b) - F(0.8)});
+            Add("glRotatef", {b + 10 * i, 1, 0, 1});
+            Add("glScalef", {F(0.1), F(0.1), F(0.1)});
+            Add("render_scene", {2, 1});
+        }
+        Add("fx_squareblur", {40, FX_LINEAR, FX_OVER_SHARP, 0.5, 0.5, 0.5});
+    }
+
+    void Numbers(double t) { // sections 6 and 7
+        Add("glTranslatef", {20 * Sin(t / 10), 20 * Cos(t / 13), 0});
+        Add("SetRotation", {20 * Sin(t / 10)});
+        for (int i = 0; i < 5; ++i) {
+            const double u = section == 6 ? std::fmod(t / 1000 + (5 - i), 5.0)
+                                          : std::fmod(1000000.0 - t / 2000 + (5 - i), 5.0);
+            const double s = F(0.003) * std::pow(5.0, u);
+            Add("SetScale", {s, s});
+            Draw(24 + i, 0, 0);
+        }
+        if (section == 6)
+            Add("fx_squareblur", {40, FX_LINEAR, FX_OVER_SHARP, F(0.8), F(0.7), 0.5});
+        else
+            Add("fx_shine", {F(0.05), F(0.05), F(0.05), F(0.03), 3});
+        Add("SetScale", {1, 1});
+        Draw(29, 0, 0);
+    }
+};
+
+bool Near(double got, double want) {
+    return std::fabs(got - want) <= 2e-5 + 2e-6 * std::fabs(want);
+}
+
+// The first difference between two frames' calls, or "".
+std::string Difference(const Frame& got, const Frame& want) {
+    for (size_t i = 0; i < std::max(got.size(), want.size()); ++i) {
+        const Call* g = i < got.size() ? &got[i] : nullptr;
+        const Call* w = i < want.size() ? &want[i] : nullptr;
+        bool same = g && w && g->fn == w->fn && g->args.size() == w->args.size();
+        for (size_t j = 0; same && j < w->args.size(); ++j)
+            same = Near(g->args[j], w->args[j]);
+        if (same) continue;
+        auto text = [](const Call* c) {
+            std::string s = c ? c->fn + "(" : "nothing";
+            for (size_t j = 0; c && j < c->args.size(); ++j)
+                s += (j ? ", " : "") + std::to_string(c->args[j]);
+            return c ? s + ")" : s;
+        };
+        return "call " + std::to_string(i) + ": " + text(g) + ", design: " + text(w);
+    }
+    return "";
+}
 
 // Channels started since the last call, with their volumes.
 std::vector<std::vector<float>> g_new_channels; // per frame
@@ -120,14 +309,12 @@ std::vector<float> NewChannels() {
 }
 
 // The whole timeline once, shared by the tests below.
-const std::vector<std::vector<Call>>& Recorded() {
+const std::vector<Frame>& Recorded() {
     static bool done = false;
     if (!done) {
         done = true;
         Script s;
-        s.times.clear();
-        for (const Planned& p : kPlan)
-            s.times.push_back(p.t);
+        s.times.assign(std::begin(kTimes), std::end(kTimes));
         s.on_frame = [](int, int32_t) {
             g_new_channels.push_back(NewChannels());
             g_frames.emplace_back();
@@ -138,53 +325,56 @@ const std::vector<std::vector<Call>>& Recorded() {
     return g_frames;
 }
 
-// Frame index of the n-th planned frame at time t.
-int FrameAt(int32_t t, int n = 0) {
-    for (size_t k = 0; k < kPlan.size(); ++k)
-        if (kPlan[k].t == t && n-- == 0) return int(k);
+const Frame& At(int32_t t, int n = 0) {
+    for (int k = 0; k < kPlanned; ++k)
+        if (kTimes[k] == t && n-- == 0) return Recorded().at(k);
+    static const Frame none;
     ADD_FAILURE() << "no frame at " << t;
-    return 0;
-}
-
-Args ArgsOf(int frame, const char* fn) {
-    Args out;
-    for (const Call& c : Recorded().at(frame))
-        if (c.fn == fn) out.push_back(c.args);
-    return out;
-}
-
-// Compares with the design's figures, which are given to about seven digits.
-void ExpectArgs(const Args& got, const Args& want, const char* what) {
-    ASSERT_EQ(got.size(), want.size()) << what;
-    for (size_t i = 0; i < want.size(); ++i) {
-        ASSERT_EQ(got[i].size(), want[i].size()) << what;
-        for (size_t j = 0; j < want[i].size(); ++j)
-            EXPECT_NEAR(got[i][j], want[i][j], 2e-6 + 1e-6 * std::fabs(want[i][j]))
-                << what << " call " << i << " argument " << j;
-    }
-}
-
-// Scales (s, s) for each number image, then 1 for image 29.
-Args Scales(std::vector<double> s) {
-    Args out;
-    for (double x : s)
-        out.push_back({x, x});
-    out.push_back({1, 1});
-    return out;
+    return none;
 }
 
 } // namespace
 
-TEST(Timeline, EachFrameDrawsThePicturesOfItsWindows) {
+TEST(Timeline, EachFrameMakesTheDesignsCalls) {
     const auto& frames = Recorded();
-    ASSERT_EQ(frames.size(), kPlan.size() + kEndingFrames + 1) << "frames presented, plus one";
-    for (size_t k = 0; k < frames.size() - 1; ++k) {
-        const std::vector<int>& want = k < kPlan.size() ? kPlan[k].slots : std::vector<int>{23};
-        std::vector<int> got;
-        for (const auto& a : ArgsOf(int(k), "DrawImage"))
-            got.push_back(int(a[0]));
-        EXPECT_EQ(got, want) << "frame " << k << " at " << (k < kPlan.size() ? kPlan[k].t : -1)
-                             << " ms";
+    ASSERT_EQ(frames.size(), size_t(kPlanned + kEndingFrames + 1)) << "frames presented, plus one";
+    Design design;
+    for (int k = 0; k < kPlanned + kEndingFrames; ++k) {
+        const double t = k < kPlanned ? kTimes[k] : 1000000;
+        EXPECT_EQ(Difference(frames[k], design.Next(t)), "") << "frame " << k << " at " << t;
+    }
+}
+
+// The figures the design works out itself, against the calls: they check
+// the formulas above as much as the sections.
+TEST(Timeline, DesignsWorkedFigures) {
+    struct Figure {
+        int32_t t;
+        int n; // which frame at t
+        const char* fn;
+        int index; // which call of fn in that frame
+        std::vector<double> args;
+    };
+    // clang-format off
+    const Figure figures[] = {
+        {50000, 0, "glTranslated", 0, {0.00121875, 0.00375, -1.0472316}},
+        {50000, 0, "glRotatef", 3, {5010, 1, 0, 1}},
+        {50000, 0, "glTranslatef", 1, {-2.0, -0.249998, -0.834907}},
+        {50500, 0, "glTranslated", 0, {0.000975, 0.003, -1.2051263}},
+        {50500, 0, "glRotatef", 0, {61.80340, 0, 0, 1}},
+        {80000, 1, "glTranslatef", 0, {19.696155, 16.610722, 0}},
+        {82500, 0, "SetScale", 3, {4.1926275, 4.1926275}},
+        {96000, 1, "SetScale", 0, {0.075, 0.075}},
+        {100000, 0, "glTranslatef", 0, {-19.696155, -13.462236, 0}},
+        {120000, 0, "fx_separatergb", 0, {0.0220594, 0}},
+    };
+    // clang-format on
+    for (const Figure& fig : figures) {
+        std::vector<Call> calls;
+        for (const Call& c : At(fig.t, fig.n))
+            if (c.fn == fig.fn) calls.push_back(c);
+        ASSERT_LT(fig.index, int(calls.size())) << fig.fn << " at " << fig.t;
+        EXPECT_EQ(Difference({calls[fig.index]}, {{fig.fn, fig.args}}), "") << "at " << fig.t;
     }
 }
 
@@ -193,86 +383,16 @@ TEST(Timeline, EachFrameDrawsThePicturesOfItsWindows) {
 // mixer holds volumes in steps of 1/4096; the 100th, about 2.2e-8, is silence).
 TEST(Timeline, EndingStartsAQuieterPlaybackEachFrame) {
     const auto& fresh = (Recorded(), g_new_channels);
-    ASSERT_EQ(fresh.size(), kPlan.size() + kEndingFrames);
+    ASSERT_EQ(fresh.size(), size_t(kPlanned + kEndingFrames));
     EXPECT_EQ(fresh[0], std::vector<float>{1.0f}) << "the soundtrack, playing at full volume";
-    for (size_t k = 1; k < kPlan.size(); ++k)
+    for (int k = 1; k < kPlanned; ++k)
         EXPECT_TRUE(fresh[k].empty()) << "frame " << k;
     for (int n = 1; n <= kEndingFrames; ++n) {
-        const std::vector<float>& v = fresh[kPlan.size() + n - 1];
+        const std::vector<float>& v = fresh[kPlanned + n - 1];
         ASSERT_EQ(v.size(), 1u) << "ending frame " << n;
         EXPECT_NEAR(v[0], 1.0 - n / 100.0, 1.0 / 4096 + 1e-6) << "ending frame " << n;
     }
-    EXPECT_GT(fresh[kPlan.size() + 98][0], 0.0f) << "frame 99 plays at 0.01";
-}
-
-TEST(Timeline, FadeInStepsByTheFrame) {
-    // The first frame inside image 2's window draws it at 0.01, the next at 0.02.
-    ExpectArgs(ArgsOf(FrameAt(4001), "SetAlpha"), {{1}, {0.01}}, "first frame");
-    ExpectArgs(ArgsOf(FrameAt(8020), "SetAlpha"), {{1}, {0.02}}, "second frame");
-}
-
-TEST(Timeline, Section4CameraAndCopies) {
-    const int k = FrameAt(50000);
-    ExpectArgs(ArgsOf(k, "glTranslated"), {{0.00121875, 0.00375, -1.0472316}}, "camera");
-    const Args rot = ArgsOf(k, "glRotatef");
-    ASSERT_EQ(rot.size(), 6u);
-    ExpectArgs({rot[0], rot[1], rot[2], rot[3]},
-               {{0, 0, 0, 1}, {0, 0, 1, 0}, {5000, 1, 0, 1}, {5010, 1, 0, 1}}, "swings and turns");
-    const Args copies = ArgsOf(k, "glTranslatef");
-    ASSERT_EQ(copies.size(), 4u);
-    ExpectArgs({copies[0], copies[1]},
-               {{-1.732055, 0.469847, -2.769615}, {-2.0, -0.249998, -0.834907}}, "copies");
-    ExpectArgs(ArgsOf(k, "glScalef"), Args(4, {0.1, 0.1, 0.1}), "copy scale");
-    ExpectArgs(ArgsOf(k, "fx_squareblur"), {{40, 0, 1, 0.5, 0.5, 0.5}}, "blur");
-
-    const int h = FrameAt(50500);
-    ExpectArgs(ArgsOf(h, "glTranslated"), {{0.000975, 0.003, -1.2051263}}, "camera at 50.5 s");
-    const Args swing = ArgsOf(h, "glRotatef");
-    ASSERT_EQ(swing.size(), 6u);
-    ExpectArgs({swing[0], swing[1]}, {{61.80340, 0, 0, 1}, {20, 0, 1, 0}}, "swings at 50.5 s");
-}
-
-TEST(Timeline, Sections6And7ZoomShakeAndRock) {
-    struct Case {
-        int frame;
-        std::vector<double> scales;
-        bool shake_given;
-        double shake_x, shake_y;
-        const char* effect;
-        std::vector<double> effect_args;
-    };
-    const std::vector<double> blur = {40, 0, 1, 0.8, 0.7, 0.5}, shine = {0.05, 0.05, 0.05, 0.03, 3};
-    // clang-format off
-    const Case cases[] = {
-        {FrameAt(80000, 1), {0.003, 1.875, 0.375, 0.075, 0.015}, true, 19.696155, 16.610722,
-         "fx_squareblur", blur},
-        {FrameAt(82500), {0.1677051, 0.0335410, 0.0067082, 4.1926275, 0.8385255}, false, 0, 0,
-         "fx_squareblur", blur},
-        {FrameAt(96000, 1), {0.075, 0.015, 0.003, 1.875, 0.375}, true, -17.320508, -19.935146,
-         "fx_shine", shine},
-        {FrameAt(100000), {0.003, 1.875, 0.375, 0.075, 0.015}, true, -19.696155, -13.462236,
-         "fx_shine", shine},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "frame " << c.frame << " at " << kPlan[c.frame].t);
-        ExpectArgs(ArgsOf(c.frame, "SetScale"), Scales(c.scales), "scales");
-        ExpectArgs(ArgsOf(c.frame, c.effect), {c.effect_args}, c.effect);
-        if (!c.shake_given) continue;
-        ExpectArgs(ArgsOf(c.frame, "glTranslatef"), {{c.shake_x, c.shake_y, 0}}, "shake");
-        ExpectArgs(ArgsOf(c.frame, "SetRotation"), {{c.shake_x}}, "rock");
-        for (const auto& a : ArgsOf(c.frame, "DrawImage"))
-            ExpectArgs({{a[1], a[2]}}, {{0, 0}}, "pictures at the centre");
-    }
-}
-
-TEST(Timeline, Section8SwaysTheColourSplit) {
-    const std::pair<int, double> cases[] = {{FrameAt(112000, 1), -0.0127189},
-                                            {FrameAt(120000), 0.0220594}};
-    for (auto [frame, dx] : cases) {
-        ExpectArgs(ArgsOf(frame, "fx_separatergb"), {{dx, 0}}, "split");
-        ExpectArgs(ArgsOf(frame, "DrawImage"), {{23, -400, -300}}, "closing picture");
-    }
+    EXPECT_GT(fresh[kPlanned + 98][0], 0.0f) << "frame 99 plays at 0.01";
 }
 
 // Section 7's only frame already passes 135 s: section 8 draws nothing, yet

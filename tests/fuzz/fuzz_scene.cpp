@@ -44,11 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Write("s.obj", data, obj_size);
     Write("m.mtl", split ? split + 1 : data, split ? size - obj_size - 1 : 0);
     scene* s = load_scene("s.obj");
-    if (s) {
-        for (material* m = s->materials; m; m = m->next)
-            free(m->pixels);
-        delete_scene(s);
-        free(s);
-    }
+    delete_scene(s);
     return 0;
 }

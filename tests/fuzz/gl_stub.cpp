@@ -16,6 +16,7 @@ void glGenTextures(GLsizei n, GLuint* textures) {
         textures[i] = next_texture++;
 }
 void glDeleteTextures(GLsizei, const GLuint*) {}
+void glDeleteLists(GLuint, GLsizei) {}
 void glBindTexture(GLenum, GLuint) {}
 void glTexParameteri(GLenum, GLenum, GLint) {}
 void glPixelStorei(GLenum, GLint) {}

@@ -1,10 +1,12 @@
 // The 2D layer caches its blend mode, colour and texture binding; after each
-// effect, as the demo calls it (the square blur also inside a 3D view), a picture
-// must come out exactly as it does without the effect.
+// effect, as the demo calls it (the square blur also inside a 3D view), and
+// after a textured scene is loaded, a picture must come out exactly as it
+// does without.
 #include "platform/draw2d.h"
 #include "scene/scene.h"
 #include "tests/fx/fx_support.h"
 #include "tests/platform/png_files.h"
+#include "tests/scene/scene_files.h"
 
 #include <GL/gl.h>
 
@@ -16,15 +18,21 @@ struct EffectCase {
 };
 const EffectCase kEffects[] = {
     {"shine", [] { fx_shine(0.2f, 0.2f, 0.2f, 0.04f, 5); }},
-    {"kaleido", [] { fx_kaleido(1, 1); }},
+    {"kaleido", [] { fx_kaleido(FX_ADD, 1); }},
     {"separatergb", [] { fx_separatergb(0.03f, 0); }},
-    {"squareblur", [] { fx_squareblur(40, 0, 1, 0.8f, 0.7f, 0.5f); }},
-    {"squareblur_in_view", [] {
+    {"squareblur", [] { fx_squareblur(40, FX_LINEAR, FX_OVER_SHARP, 0.8f, 0.7f, 0.5f); }},
+    {"squareblur_in_view",
+     [] {
          glsetup(1.0f);
          gllite(0, 0, 100, 100, 1);
          glRotatef(30, 0, 1, 0);
-         fx_squareblur(40, 0, 1, 0.5f, 0.5f, 0.5f);
+         fx_squareblur(40, FX_LINEAR, FX_OVER_SHARP, 0.5f, 0.5f, 0.5f);
          gldone();
+     }},
+    // Kept loaded, as the demo keeps its scenes.
+    {"scene_load",
+     [] {
+         LoadFiles("mtllib s.mtl\n", "newmtl t\nmap_Kd t.tga\n", TgaBytes(1, 1, {{0, 0, 255}}));
      }},
 };
 

@@ -14,7 +14,7 @@ const Rgb kBlack{0, 0, 0};
 
 TEST_F(FxTest, KaleidoBlendedDoublesUpperLeftAndMirrorsIt) {
     FillRect(50, 40, 60, 30, {60, 30, 90}); // x 50..109, y 40..69
-    fx_kaleido(1, 1);
+    fx_kaleido(FX_ADD, 1);
     EXPECT_NEAR_RGB(ReadPixel(80, 55), (Rgb{120, 60, 180}), 2);
     EXPECT_NEAR_RGB(ReadPixel(719, 55), (Rgb{60, 30, 90}), 2);
     EXPECT_NEAR_RGB(ReadPixel(80, 544), (Rgb{60, 30, 90}), 2);
@@ -54,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(Offsets, FxSeparation,
 
 TEST_F(FxTest, SquareBlurNearestShowsUniform20By15Blocks) {
     FillGradient();
-    fx_squareblur(40, 1, 0, 1, 1, 1);
+    fx_squareblur(40, FX_NEAREST, FX_ALONE, 1, 1, 1);
     std::vector<uint8_t> frame = ReadFrame();
     int uneven = 0, off = 0;
     for (int by = 0; by < 40; ++by) {
@@ -75,28 +75,9 @@ TEST_F(FxTest, SquareBlurNearestShowsUniform20By15Blocks) {
 
 TEST_F(FxTest, SquareBlurOverlayAddsTheTintedReduction) {
     FillRect(0, 0, 800, 600, {40, 80, 120});
-    fx_squareblur(40, 0, 1, 0.5f, 0.25f, 1);
+    fx_squareblur(40, FX_LINEAR, FX_OVER_SHARP, 0.5f, 0.25f, 1);
     EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{60, 100, 240}), 1);
     EXPECT_NEAR_RGB(ReadPixel(10, 590), (Rgb{60, 100, 240}), 1);
-}
-
-// Size 40.5 copies the whole 40 by 40 texels but stretches 40.5 of them over
-// the screen: blocks are 800 / 40.5 = 19.75 pixels wide, and the last half
-// texel, outside the copy, keeps what an earlier call left there.
-TEST_F(FxTest, SquareBlurAtAFractionalSize) {
-    const Rgb red{255, 0, 0};
-    FillRect(0, 0, 800, 600, red);
-    fx_squareblur(41, 1, 0, 1, 1, 1); // red in texel row and column 40
-    FillGradient();
-    fx_squareblur(40.5f, 1, 0, 1, 1, 1);
-    // Block 20 covers x 395.06 to 414.81.
-    EXPECT_FALSE(ReadPixel(394, 300) == ReadPixel(395, 300));
-    EXPECT_EQ(ReadPixel(395, 300), ReadPixel(414, 300));
-    EXPECT_FALSE(ReadPixel(414, 300) == ReadPixel(415, 300));
-    // The last 9.9 columns and 7.4 rows show the old texel 40.
-    EXPECT_EQ(ReadPixel(795, 300), red);
-    EXPECT_EQ(ReadPixel(400, 3), red);
-    EXPECT_FALSE(ReadPixel(785, 300) == red);
 }
 
 // Copies in place: each adds the content times the colour (whole levels
@@ -130,4 +111,26 @@ TEST_F(FxTest, ShineTurnsCopiesCounterClockwise) {
     EXPECT_NEAR_RGB(ReadPixel(500, 473), (Rgb{16, 16, 16}), 2); // down
     EXPECT_NEAR_RGB(ReadPixel(200, 300), (Rgb{24, 24, 24}), 2); // half turn
     EXPECT_NEAR_RGB(ReadPixel(600, 300), (Rgb{96, 96, 96}), 2); // 2 full turns
+}
+
+// The effects the timeline does not use, each on a frame whose answer is plain.
+TEST_F(FxTest, BlurDuplicateAndStack) {
+    FillRect(0, 0, 800, 600, {80, 80, 80});
+    fx_blur(); // eight eighths of a uniform frame
+    EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{80, 80, 80}), 2);
+
+    FillRect(0, 0, 800, 600, kBlack);
+    FillRect(0, 0, 400, 300, {200, 100, 0}); // the upper-left quarter
+    fx_duplicate(2);                         // into each quarter's upper-left quarter
+    for (auto [x, y] : {std::pair{100, 75}, {500, 75}, {100, 375}, {500, 375}})
+        EXPECT_NEAR_RGB(ReadPixel(x, y), (Rgb{200, 100, 0}), 2) << x << "," << y;
+    EXPECT_NEAR_RGB(ReadPixel(300, 75), kBlack, 0);
+
+    // Thumbnails 0.33 wide from x = 0.6 (pixels 640 to 772), the lowest from
+    // y = -0.975 to -0.645 (pixels 592 to 493), the next from -0.575.
+    FillRect(0, 0, 800, 600, {100, 0, 0});
+    fx_stack(true, FX_ADD, 0.5f, 0.6f);
+    EXPECT_NEAR_RGB(ReadPixel(700, 540), (Rgb{150, 0, 0}), 2);
+    EXPECT_NEAR_RGB(ReadPixel(620, 540), (Rgb{100, 0, 0}), 2);
+    EXPECT_NEAR_RGB(ReadPixel(700, 483), (Rgb{100, 0, 0}), 2);
 }

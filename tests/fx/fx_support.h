@@ -11,7 +11,7 @@ class FxTest : public GLTest {
   protected:
     void SetUp() override {
         GLTest::SetUp();
-        if (fx_tex == 0) fx_init(800, 600);
+        if (fx().fx_tex == 0) fx_init(800, 600);
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_DEPTH_TEST);
         glDisable(GL_SCISSOR_TEST);

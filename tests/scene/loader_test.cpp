@@ -33,7 +33,7 @@ TEST_P(PivotCorner, CornerIsOppositeTheShortestEdgeAndAxisPointsToTheSquare) {
     const float axis[3] = {0.5f - c[0], 0.5f - c[1], 5.0f - c[2]};
     for (int i = 0; i < 3; ++i)
         EXPECT_FLOAT_EQ(p->axis[i], axis[i]);
-    FreeScene(s);
+    delete_scene(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -49,21 +49,21 @@ INSTANTIATE_TEST_SUITE_P(
 // hinge is the last triangle of the file.
 TEST(SceneLoader, PivotWithSeveralPolygonsAndTriangles) {
     scene* s = LoadFiles("v 0 1 0\nv 10 0 0\nv 0 0 0\nv 10 1 0\n"
-                          "v 0 0 8\nv 1 0 8\nv 1 1 8\nv 0 1 8\n"
-                          "v 0 0 4\nv 2 0 4\nv 2 2 4\nv 0 2 4\nvn 0 0 1\no pivot_x\ng hinge\n"
-                          "f 1//1 2//1 3//1\nf 5//1 6//1 7//1 8//1\nf 3//1 2//1 4//1\n"
-                          "f 9//1 10//1 11//1 12//1\n");
+                         "v 0 0 8\nv 1 0 8\nv 1 1 8\nv 0 1 8\n"
+                         "v 0 0 4\nv 2 0 4\nv 2 2 4\nv 0 2 4\nvn 0 0 1\no pivot_x\ng hinge\n"
+                         "f 1//1 2//1 3//1\nf 5//1 6//1 7//1 8//1\nf 3//1 2//1 4//1\n"
+                         "f 9//1 10//1 11//1 12//1\n");
     ASSERT_NE(s, nullptr);
     const object* p = s->objects;
     EXPECT_EQ(std::vector<float>(p->origin, p->origin + 3), (std::vector<float>{0, 0, 0}));
     EXPECT_EQ(std::vector<float>(p->axis, p->axis + 3), (std::vector<float>{0.75f, 0.75f, 9}));
-    FreeScene(s);
+    delete_scene(s);
 }
 
 TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
     scene* s = LoadFiles("mtllib s.mtl\nv 0 0 0\nvn 0 0 1\no a\ng first\nf 1//1\n"
-                          "g second\nusemtl red\nf 1//1\nusemtl blue\nf 1//1\n",
-                          kColours);
+                         "g second\nusemtl red\nf 1//1\nusemtl blue\nf 1//1\n",
+                         kColours);
     ASSERT_NE(s, nullptr);
     const group* second = s->objects->groups;
     const group* first = second->next;
@@ -74,5 +74,5 @@ TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
     const material* m = second->material;
     EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.1f, 0.2f, 0.3f, 1}));
     EXPECT_FLOAT_EQ(m->d, 0.5f);
-    FreeScene(s);
+    delete_scene(s);
 }

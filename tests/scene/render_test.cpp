@@ -46,7 +46,7 @@ TEST_F(GLTest, LitTexturedQuadShowsItsTextureInPlace) {
     EXPECT_NEAR_RGB(ReadPixel(500, 400), (Rgb{102, 102, 102}), 2);
     EXPECT_EQ(ReadPixel(150, 300), kBlack); // outside the quad (x 200..600)
     EXPECT_EQ(ReadPixel(400, 50), kBlack);  // above it (y 100..500)
-    FreeScene(s);
+    delete_scene(s);
 }
 
 class PivotTurn : public GLTest, public ::testing::WithParamInterface<int32_t> {};
@@ -83,7 +83,7 @@ TEST_P(PivotTurn, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
         EXPECT_EQ(ReadPixel(200, 300), kBlack) << "angle " << angle;
         EXPECT_EQ(ReadPixel(660, 299), kBlack) << "angle " << angle;
     }
-    FreeScene(s);
+    delete_scene(s);
 }
 
 INSTANTIATE_TEST_SUITE_P(SceneRender, PivotTurn,
@@ -101,9 +101,6 @@ std::string Cube() {
 TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
     scene* s = LoadFiles("mtllib s.mtl\n" + Cube(), "newmtl yellow\nKd 1 1 0\n");
     ASSERT_NE(s, nullptr);
-    const group* g = s->objects->groups;
-    EXPECT_EQ(g->list, -1);
-    int32_t list = -1;
     for (int frame = 0; frame < 2; ++frame) {
         glClearColor(0, 0, 1, 1);
         glwipe();
@@ -112,10 +109,6 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
         render_scene(s, RENDER_OUTLINE);
         gldone();
         glClearColor(0, 0, 0, 1);
-        if (frame == 0) list = g->list;
-        EXPECT_NE(g->list, -1);
-        EXPECT_EQ(g->list, list); // built once, then reused
-        EXPECT_TRUE(glIsList(GLuint(g->list)));
         // The front face spans x 266.7..533.3 and y 166.7..433.3; the 8-pixel
         // edge lines stick out 4 pixels beyond it.
         EXPECT_EQ(ReadPixel(400, 300), (Rgb{255, 255, 0})) << "frame " << frame; // unlit
@@ -128,7 +121,7 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
         EXPECT_EQ(ReadPixel(400, 164), kBlack) << "frame " << frame;
         EXPECT_EQ(ReadPixel(545, 300), (Rgb{0, 0, 255})) << "frame " << frame;
     }
-    FreeScene(s);
+    delete_scene(s);
 }
 
 // Lit by one light object straight ahead (white diffuse and specular): a
@@ -155,7 +148,7 @@ TEST_F(GLTest, LitFaceTakesEachVertexNormalAndASpecularHighlight) {
                        int(std::lround(255 - (255 - 255.0 / 256) * f))};
         EXPECT_NEAR_RGB(ReadPixel(x, 300), want, 2) << "x " << x;
     }
-    FreeScene(s);
+    delete_scene(s);
 }
 
 // Two light objects, each from the first vertex of its first face (faces
@@ -184,5 +177,5 @@ TEST_F(GLTest, TwoLightObjectsEachLightTheSceneFromTheirOwnFace) {
     gldone();
     EXPECT_TRUE(view_light) << "the view's light is back after the scene";
     EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{255, int(std::lround(255 * std::sqrt(0.5))), 0}), 2);
-    FreeScene(s);
+    delete_scene(s);
 }

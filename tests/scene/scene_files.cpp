@@ -40,10 +40,3 @@ scene* LoadFiles(const std::string& obj, const std::string& mtl, const std::stri
     set_path("");
     return s;
 }
-
-void FreeScene(scene* s) {
-    for (material* m = s ? s->materials : nullptr; m; m = m->next)
-        free(m->pixels);
-    delete_scene(s);
-    free(s);
-}

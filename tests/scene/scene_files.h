@@ -16,7 +16,3 @@ std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows);
 // /tmp (its path, ending in '/', into *dir) and loads s.obj; null on failure.
 struct scene* LoadFiles(const std::string& obj, const std::string& mtl = "",
                         const std::string& tga = "", std::string* dir = nullptr);
-
-// delete_scene leaves the record itself and the texture pixels alone; a
-// test that loaded a scene releases them too.
-void FreeScene(struct scene* s);

@@ -57,13 +57,15 @@ TEST(Pacing, SectionOneAndTheEndingPresentAtSixtyFramesASecond) {
     s.on_frame = [&at](int, int32_t) { at.push_back(Clock::now()); };
     RunDemo(s);
     ASSERT_GT(at.size(), 160u);
-    // The typical interval: a frame late on a busy machine stays late.
+    // The typical interval: a frame late on a busy machine stays late, so
+    // there it may be longer, never shorter.
     for (size_t from : {size_t(10), at.size() - 100}) {
         std::vector<double> d;
         for (size_t k = from; k < from + (from == 10 ? 50 : 99); ++k)
             d.push_back(std::chrono::duration<double>(at[k + 1] - at[k]).count());
         std::nth_element(d.begin(), d.begin() + d.size() / 2, d.end());
-        EXPECT_NEAR(d[d.size() / 2], 1 / 60.0, 0.03 / 60) << "from frame " << from;
+        EXPECT_GT(d[d.size() / 2], 0.97 / 60) << "from frame " << from;
+        EXPECT_LT(d[d.size() / 2], 1.25 / 60) << "from frame " << from;
     }
 }
 

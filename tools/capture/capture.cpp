@@ -8,6 +8,7 @@
 #include "platform/audio/audio.h"
 #include "platform/clock.h"
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>

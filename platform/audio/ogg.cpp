@@ -2,9 +2,9 @@
 // frames. The sample ends where the stream's data ends, even when the stream
 // announced more; a decoding error, or more than two channels, fails the load.
 // The file is read with libogg first: its headers are checked against the
-// decoder's budget before libvorbis sees them, and libvorbisfile is shown
-// only the first link of a chained file, so it neither sizes its tables from
-// a hostile setup header nor scans a thousand links.
+// decoder's budget before libvorbis sees them, and a chained file (a second
+// stream after the first) is refused, so libvorbisfile neither sizes its
+// tables from a hostile setup header nor scans a thousand links.
 #include "platform/audio/audio.h"
 
 #include "platform/datadir.h"
@@ -24,33 +24,17 @@ namespace {
 
 std::string sound_error; // "path: reason" of the last failed load
 
-// The part of the file libvorbisfile is shown: bytes [0, end).
-struct View {
-    FILE* file;
-    int64_t end;
-    int64_t at = 0;
-};
-
-size_t ReadView(void* buffer, size_t size, size_t count, void* data) {
-    auto* view = static_cast<View*>(data);
-    if (size == 0 || view->at >= view->end) return 0;
-    count = size_t(std::min<uint64_t>(count, uint64_t(view->end - view->at) / size));
-    size_t got = std::fread(buffer, size, count, view->file);
-    view->at += int64_t(got * size);
-    return got;
+size_t ReadFile(void* buffer, size_t size, size_t count, void* file) {
+    return std::fread(buffer, size, count, static_cast<FILE*>(file));
 }
-int SeekView(void* data, ogg_int64_t offset, int whence) {
-    auto* view = static_cast<View*>(data);
-    int64_t to = offset + (whence == SEEK_CUR ? view->at : whence == SEEK_END ? view->end : 0);
-    if (to < 0 || to > view->end || fseeko(view->file, off_t(to), SEEK_SET) != 0) return -1;
-    view->at = to;
-    return 0;
+int SeekFile(void* file, ogg_int64_t offset, int whence) {
+    return fseeko(static_cast<FILE*>(file), off_t(offset), whence);
 }
-int CloseView(void* data) {
-    return std::fclose(static_cast<View*>(data)->file);
+int CloseFile(void* file) {
+    return std::fclose(static_cast<FILE*>(file));
 }
-long TellView(void* data) {
-    return long(static_cast<View*>(data)->at);
+long TellFile(void* file) {
+    return long(ftello(static_cast<FILE*>(file)));
 }
 
 // A packet's bits, least significant first, as Vorbis packs them.
@@ -108,11 +92,11 @@ std::string CheckCodebooks(const unsigned char* data, size_t bytes) {
         values_in_all += uint64_t(entries) * std::max(dimensions, 1u);
         if (entries_in_all > uint64_t(kMaxCodebookEntries) ||
             values_in_all > uint64_t(kMaxCodebookValues))
-            return "setup header declares " + std::to_string(books) + " codebooks, book " +
-                   std::to_string(book) + " of " + std::to_string(entries) + " entries x " +
-                   std::to_string(dimensions) + " dimensions; over the decoder's budget of " +
+            return "Vorbis codebook " + std::to_string(book + 1) + " of " + std::to_string(books) +
+                   " has " + std::to_string(entries) + " entries x " + std::to_string(dimensions) +
+                   " dimensions, over the decoder's budget of " +
                    std::to_string(kMaxCodebookEntries) + " entries and " +
-                   std::to_string(kMaxCodebookValues) + " values";
+                   std::to_string(kMaxCodebookValues) + " values in all";
         if (b.Read(1)) { // ordered lengths: runs of one length each, lengths rising
             uint32_t length = b.Read(5) + 1, at = 0;
             for (; at < entries && !b.over; ++length) {
@@ -168,10 +152,10 @@ std::string CheckHeader(int n, const ogg_packet& packet) {
     return "";
 }
 
-// Reads the file's pages up to the end of its first link (where a stream
-// begins after data pages): the first Vorbis stream's three headers are
-// checked on the way. Sets *end to that offset; "" when the headers are usable.
-std::string ReadFirstLink(FILE* file, int64_t* end) {
+// Reads the file's pages with libogg: the first Vorbis stream's three headers
+// are checked, and a stream that begins after data pages (a chained file's
+// second link) is refused. "" when the file is one usable stream.
+std::string CheckStreams(FILE* file) {
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     ogg_stream_state stream;
@@ -191,7 +175,11 @@ std::string ReadFirstLink(FILE* file, int64_t* end) {
         }
         offset += n < 0 ? -n : 0;
         if (n < 0) continue;
-        if (ogg_page_bos(&page) && data_seen) break; // the next link
+        if (ogg_page_bos(&page) && data_seen) {
+            reason = "a second stream starts at byte " + std::to_string(offset) +
+                     " (chained files are not supported)";
+            break;
+        }
         offset += n;
         data_seen |= !ogg_page_bos(&page);
         if (!vorbis && ogg_page_bos(&page) && page.body_len >= 7 &&
@@ -210,7 +198,6 @@ std::string ReadFirstLink(FILE* file, int64_t* end) {
     ogg_sync_clear(&sync);
     if (reason.empty() && headers < 3)
         reason = vorbis ? "invalid Vorbis bitstream header" : "not Vorbis data";
-    *end = offset;
     return reason;
 }
 
@@ -307,15 +294,14 @@ TAudioSample* LoadAudioSample(const char* path) {
     int64_t bytes = 0;
     FILE* file = OpenDataFile(path, kMaxSoundFileBytes, &bytes, &reason);
     if (!file) return Fail(path, reason);
-    View view{file, 0};
-    reason = ReadFirstLink(file, &view.end);
+    reason = CheckStreams(file);
     if (!reason.empty() || fseeko(file, 0, SEEK_SET) != 0) {
         std::fclose(file);
         return Fail(path, reason.empty() ? "read error" : reason);
     }
     OggVorbis_File vf;
-    ov_callbacks callbacks = {ReadView, SeekView, CloseView, TellView};
-    if (int rc = ov_open_callbacks(&view, &vf, nullptr, 0, callbacks)) {
+    ov_callbacks callbacks = {ReadFile, SeekFile, CloseFile, TellFile};
+    if (int rc = ov_open_callbacks(file, &vf, nullptr, 0, callbacks)) {
         std::fclose(file);
         return Fail(path, VorbisReason(rc));
     }

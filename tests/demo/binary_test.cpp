@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -63,12 +64,54 @@ void HugeTga(const std::string& path) {
     ASSERT_EQ(truncate(path.c_str(), 18 + 3LL * 32768 * 32768), 0);
 }
 
+// 256 codebooks of 2^23 - 1 entries each declared in 3 KB (2 GB in libvorbis).
+void VorbisBomb(const std::string& path) {
+    Write(path, Seed("ogg/setup_bomb.ogg"));
+}
+// The soundtrack twice: a chained file of two links.
+void Chained(const std::string& path) {
+    const std::string once = ReadWholeFile(path);
+    Write(path, once + once);
+}
+void LinkOut(const std::string& path) {
+    ASSERT_EQ(symlink("/etc/passwd", path.c_str()), 0);
+}
+// The last picture missing, the one before it 1 x 1 pixels whose deflate
+// stream then runs on for 16 GB of zeros (16 MB of repeated blocks): the line
+// comes only once that picture has been read.
+void TrailingInflate(const std::string& path) {
+    Missing(path);
+    std::string idat = "IDAT", block(4096, 0), zeros(1 << 20, 0), repeat;
+    z_stream z{};
+    deflateInit(&z, 9);
+    auto deflated = [&](std::string in) {
+        z.next_in = reinterpret_cast<Bytef*>(&in[0]), z.avail_in = uInt(in.size());
+        z.next_out = reinterpret_cast<Bytef*>(&block[0]), z.avail_out = uInt(block.size());
+        deflate(&z, Z_FULL_FLUSH); // each block stands alone, so it can be repeated
+        return block.substr(0, block.size() - z.avail_out);
+    };
+    idat += deflated(std::string("\0\xff\0\0", 4)); // the pixel's row
+    for (repeat = deflated(zeros); idat.size() < (16 << 20);)
+        idat += repeat;
+    deflateEnd(&z);
+    auto chunk = [](const std::string& typed) {
+        uint32_t n = uint32_t(typed.size() - 4),
+                 crc = uint32_t(crc32(0, (const Bytef*)typed.data(), uInt(typed.size())));
+        return std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n)} + typed +
+               std::string{char(crc >> 24), char(crc >> 16), char(crc >> 8), char(crc)};
+    };
+    Write(path.substr(0, path.size() - 6) + "28.png",
+          "\x89PNG\r\n\x1a\n" + chunk(std::string("IHDR\0\0\0\1\0\0\0\1\x08\2\0\0\0", 17)) +
+              chunk(idat) + chunk("IEND"));
+}
+
 struct HostileCase {
     const char* label;
     const char* file; // in data/; the line must name it
     const char* line; // if set, replaces the file's first line of the same keyword, and
     void (*spoil)(const std::string& path); // spoil takes the file that line names
     const char* reason;                     // part of the reason the line must give
+    bool address_limit = false; // run under prlimit --as=1.5 GB: a clear line, not a crash
 };
 
 using C = HostileCase;
@@ -87,7 +130,17 @@ TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
         path = s.dir() + "/data/" + line.substr(key.size());
     }
     if (c.spoil) c.spoil(path);
-    ChildResult r = s.Run({"SDL_AUDIODRIVER=dummy"}, 60);
+    std::string program = "ninefold";
+#if !defined(__SANITIZE_ADDRESS__) // whose shadow memory needs terabytes of address space
+    if (c.address_limit) {
+        if (system("command -v prlimit >/dev/null") != 0 && !getenv("CI"))
+            GTEST_SKIP() << "no prlimit";
+        Write(s.dir() + "/limited", "#!/bin/sh\nexec prlimit --as=1572864000 ./ninefold\n");
+        chmod((s.dir() + "/limited").c_str(), 0755);
+        program = "limited";
+    }
+#endif
+    ChildResult r = s.Run({"SDL_AUDIODRIVER=dummy"}, 60, program);
     ASSERT_TRUE(r.exited) << "still running after 60 s; stderr: " << r.err;
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err.rfind("ninefold: data/", 0), 0u) << r.err;
@@ -123,11 +176,15 @@ INSTANTIATE_TEST_SUITE_P(
         C{"FifoMusic", "music.ogg", nullptr, Fifo, "not a regular file"},
         C{"FifoPicture", "img07.png", nullptr, Fifo, "not a regular file"},
         C{"DirectoryLibrary", "scene1.mtl", nullptr, Directory, "not a regular file"},
-        C{"DeviceScene", "scene1.obj", nullptr, Device, "not a regular file"},
+        C{"DeviceScene", "scene1.obj", nullptr, Device, "outside the data"},
         C{"LongFaceLine", "scene2.obj", nullptr, LongFaceLine, "999999"},
         C{"HugePicture", "img07.png", nullptr, HugePicture, "16384"},
         C{"LyingOgg", "music.ogg", nullptr, LyingOgg, "limit"},
         C{"HugeTextureHeader", "scene1.mtl", "map_Kd huge.tga", HugeTga, "32768"},
+        C{"VorbisSetupBomb", "music.ogg", nullptr, VorbisBomb, "codebook", true},
+        C{"ChainedOgg", "music.ogg", nullptr, Chained, "chained"},
+        C{"TrailingInflate", "img29.png", nullptr, TrailingInflate, "cannot open"},
+        C{"TextureLinkedOut", "scene1.mtl", "map_Kd out.tga", LinkOut, "outside the data"},
         C{"TextureUpTheTree", "scene1.mtl", "map_Kd ../../../../etc/shadow", nullptr,
           "outside the data"},
         C{"AbsoluteTexture", "scene1.mtl", "map_Kd /etc/hostname", nullptr, "outside the data"},

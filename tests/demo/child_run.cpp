@@ -29,9 +29,10 @@ Scratch::Scratch(const std::vector<std::string>& leave_out) {
         bool skip = false;
         for (const std::string& l : leave_out)
             skip |= l == name;
-        if (!skip)
-            symlink((std::string(NINEFOLD_DATA) + "/" + name).c_str(),
-                    (dir_ + "/data/" + name).c_str());
+        // Hard links (a copy across file systems): the program refuses
+        // symbolic links that lead out of data/.
+        std::string from = std::string(NINEFOLD_DATA) + "/" + name, to = dir_ + "/data/" + name;
+        if (!skip && link(from.c_str(), to.c_str()) != 0) Copy(from, to);
     }
     if (d) closedir(d);
 }
@@ -40,7 +41,8 @@ Scratch::~Scratch() {
     std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 
-ChildResult Scratch::Run(const std::vector<std::string>& env, double limit_s) {
+ChildResult Scratch::Run(const std::vector<std::string>& env, double limit_s,
+                         const std::string& program) {
     // The working directory is the scratch one: the program reads data/.
-    return RunChild(dir_ + "/ninefold", dir_, env, limit_s);
+    return RunChild(dir_ + "/" + program, dir_, env, limit_s);
 }

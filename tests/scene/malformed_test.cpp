@@ -42,6 +42,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"PositionPastTheEnd", kTri + "f 1//1 2//1 40//1\n", "", "", "s.obj:8", "40"},
         BadCase{"NormalPastTheEnd", kTri + "f 1//1 2//2 3//1\n", "", "", "s.obj:8", "2"},
         BadCase{"TexturePastTheEnd", kTri + "f 1/2/1 2/1/1 3/1/1\n", "", "", "s.obj:8", "2"},
+        BadCase{"HugeIndex", kTri + "f 1//1 2//1 100000000000000000000000000//1\n", "", "",
+                "s.obj:8", "100000000000000000000000000"},
+        BadCase{"NulByte", kTri + std::string("f 1//1\0 2//1 3//1\n", 19), "", "", "s.obj:8",
+                "NUL"},
+        // Skipped, so the library line is read (and its file found missing).
+        BadCase{"ByteOrderMark", "\xef\xbb\xbfmtllib none.mtl\n", "", "", "s.obj:1", "none.mtl"},
         BadCase{"RelativeIndex", kTri + "f -1//1 2//1 3//1\n", "", "", "s.obj:8", "-1"},
         BadCase{"OneSlash", kTri + "f 1/1 2/1 3/1\n", "", "", "s.obj:8", "1/1"},
         BadCase{"FaceBeforeGroup", "o a\nf 1//1 2//1 3//1\n", "", "", "s.obj:2", "group"},

@@ -29,8 +29,7 @@ Scratch::Scratch(const std::vector<std::string>& leave_out) {
         bool skip = false;
         for (const std::string& l : leave_out)
             skip |= l == name;
-        // Hard links (a copy across file systems): the program refuses
-        // symbolic links that lead out of data/.
+        // Hard links (or copies): the program refuses symbolic links leading out of data/.
         std::string from = std::string(NINEFOLD_DATA) + "/" + name, to = dir_ + "/data/" + name;
         if (!skip && link(from.c_str(), to.c_str()) != 0) Copy(from, to);
     }
@@ -41,8 +40,7 @@ Scratch::~Scratch() {
     std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 
-ChildResult Scratch::Run(const std::vector<std::string>& env, double limit_s,
-                         const std::string& program) {
+ChildResult Scratch::Run(const std::vector<std::string>& env, double limit_s) {
     // The working directory is the scratch one: the program reads data/.
-    return RunChild(dir_ + "/" + program, dir_, env, limit_s);
+    return RunChild(dir_ + "/ninefold", dir_, env, limit_s);
 }

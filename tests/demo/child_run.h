@@ -1,5 +1,5 @@
 // Runs the real ninefold binary as a child process in a scratch working
-// directory holding a copy of the binary and hard links to the generated data,
+// directory holding a copy of the binary and links to the generated data,
 // less any files a test leaves out (the copy keeps the program from finding
 // the build's own data beside its executable).
 #pragma once
@@ -14,9 +14,8 @@ class Scratch {
     explicit Scratch(const std::vector<std::string>& leave_out = {});
     ~Scratch();
     const std::string& dir() const { return dir_; }
-    // Starts the binary (or another program in the directory) with extra NAME=VALUE settings.
-    ChildResult Run(const std::vector<std::string>& env, double limit_s,
-                    const std::string& program = "ninefold");
+    // Starts the binary with extra NAME=VALUE settings.
+    ChildResult Run(const std::vector<std::string>& env, double limit_s);
 
   private:
     std::string dir_;

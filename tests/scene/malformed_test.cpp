@@ -46,7 +46,6 @@ INSTANTIATE_TEST_SUITE_P(
                 "s.obj:8", "100000000000000000000000000"},
         BadCase{"NulByte", kTri + std::string("f 1//1\0 2//1 3//1\n", 19), "", "", "s.obj:8",
                 "NUL"},
-        // Skipped, so the library line is read (and its file found missing).
         BadCase{"ByteOrderMark", "\xef\xbb\xbfmtllib none.mtl\n", "", "", "s.obj:1", "none.mtl"},
         BadCase{"RelativeIndex", kTri + "f -1//1 2//1 3//1\n", "", "", "s.obj:8", "-1"},
         BadCase{"OneSlash", kTri + "f 1/1 2/1 3/1\n", "", "", "s.obj:8", "1/1"},

@@ -10,11 +10,11 @@
 // Sounds: regular Ogg Vorbis files of at most 32 MB, mono or stereo, of at
 // most 5 minutes at 48000 Hz (55 MB decoded, a second or two of decoding);
 // memory grows with what is decoded, not with the length the stream announces.
-// A chained file (a second stream after the first) is refused. The setup header may declare
-// at most 2^18 codebook entries and 2^20 entry values (entries times
-// dimensions) in all, checked before libvorbis sees it, which bounds the
-// decoder's tables to a few tens of MB; the demo's soundtrack declares 11 693
-// and 63 414.
+// A chained file (a second stream after the first) is refused. The setup
+// header may declare at most 2^18 codebook entries and 2^20 entry values
+// (entries times dimensions) in all, checked before libvorbis sees it, which
+// bounds the decoder's tables to a few tens of MB; the demo's soundtrack
+// declares 11 693 and 63 414.
 #pragma once
 
 #include <cstdint>

@@ -66,6 +66,7 @@ int BitsFor(uint32_t v) {
 
 // Values of a lookup type 1 table: the largest r with r^dimensions <= entries.
 uint64_t Lookup1Values(uint32_t entries, uint32_t dimensions) {
+    if (dimensions == 0) return 0; // no vectors to look up
     auto fits = [&](uint64_t r) {
         uint64_t p = 1;
         for (uint32_t d = 0; d < dimensions && p <= entries; ++d)

@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 
 #include <GL/gl.h>
 

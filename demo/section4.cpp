@@ -6,6 +6,7 @@
 
 #include "fx/fx.h"
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 #include "scene/scene.h"
 
 #include <GL/gl.h>

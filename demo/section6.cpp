@@ -6,6 +6,7 @@
 #include "fx/fx.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 
 bool Section6Frame(Demo& d) {
     Cls(); // at the top: this section does not clear after Flip

@@ -5,6 +5,7 @@
 #include "fx/fx.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 
 bool Section8Frame(Demo& d) {
     ReadClock(d);

@@ -1,10 +1,14 @@
 #include "platform/datadir.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,11 +23,13 @@ std::vector<std::string> tried;
 std::string tried_text;
 bool missing = false;
 
-// Any kind of file counts: one that is not a regular file is then named by
-// the scene loader, rather than sending the search elsewhere.
+// Any kind of file counts: one that is not a regular file, or a data folder
+// that cannot be read, is then named by the scene loader, rather than sending
+// the search elsewhere.
 bool HasData(const std::string& dir) {
     struct stat st;
-    return stat((dir + "/data/scene1.obj").c_str(), &st) == 0;
+    if (stat((dir + "/data/scene1.obj").c_str(), &st) == 0) return true;
+    return errno == EACCES && stat((dir + "/data").c_str(), &st) == 0;
 }
 
 std::string ExecutableDir() {
@@ -43,6 +49,40 @@ bool NoteTried(const std::string& dir) {
     if (!tried_text.empty()) tried_text += ", ";
     tried_text += dir;
     return true;
+}
+
+// Without openat2: opens the name, then checks where the descriptor leads.
+int OpenCheckingRealPath(int dir, const char* name, int flags) {
+    int fd = openat(dir, name, flags);
+    if (fd < 0) return -1;
+    char base[PATH_MAX], target[PATH_MAX];
+    std::string link = "/proc/self/fd/" + std::to_string(fd);
+    if (!realpath("data", base) || !realpath(link.c_str(), target) ||
+        std::strncmp(target, base, std::strlen(base)) != 0 || target[std::strlen(base)] != '/') {
+        close(fd);
+        errno = EXDEV;
+        return -1;
+    }
+    return fd;
+}
+
+// A path under data/ is resolved beneath that folder, symbolic links
+// included (EXDEV when it leads out); the folder itself may be a link.
+int OpenBeneathData(const char* path, int flags) {
+    if (std::strncmp(path, "data/", 5) != 0) return open(path, flags);
+    int dir = open("data", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return -1;
+    open_how how{};
+    how.flags = uint64_t(flags);
+    how.resolve = RESOLVE_BENEATH;
+    int fd = int(syscall(SYS_openat2, dir, path + 5, &how, sizeof how));
+    // Older kernels lack the call; some container filters answer EPERM.
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM))
+        fd = OpenCheckingRealPath(dir, path + 5, flags);
+    int saved = errno;
+    close(dir);
+    errno = saved;
+    return fd;
 }
 
 } // namespace
@@ -76,9 +116,11 @@ const char* DataDirectoriesTried() { return tried_text.c_str(); }
 
 std::FILE* OpenDataFile(const char* path, int64_t max_bytes, int64_t* bytes, std::string* reason) {
     // O_NONBLOCK: opening a FIFO or a device must not wait for a writer.
-    int fd = path ? open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1;
+    int fd = path ? OpenBeneathData(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1;
     if (fd < 0) {
-        *reason = std::string("cannot open (") + std::strerror(path ? errno : EINVAL) + ")";
+        int error = path ? errno : EINVAL;
+        *reason = error == EXDEV ? "outside the data directory (a link leading out)"
+                                 : std::string("cannot open (") + std::strerror(error) + ")";
         return nullptr;
     }
     struct stat st;

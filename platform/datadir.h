@@ -6,8 +6,10 @@
 // changed to the first that has it, so the program itself always reads the
 // relative path data/.
 // Data files are opened only when they are regular files within a size
-// limit, and names read from data files must stay inside the directory, so
-// no file placed in data/ can block start-up or reach outside it.
+// limit, and names read from data files must stay inside the directory; a
+// path under data/ is resolved beneath it, symbolic links included, so no
+// file placed in data/ can block start-up or reach outside it. data/ itself
+// may be a link, as packages install it.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +25,9 @@ const char* DataDirectoriesTried();
 
 // Opens a data file for reading when it is a regular file of at most max_bytes
 // (a FIFO, directory or device is refused without blocking on it); its size
-// goes to *bytes. Null otherwise, with the reason ("not a regular file", ...).
+// goes to *bytes. Null otherwise, with the reason ("not a regular file",
+// "outside the data directory", "cannot open (Permission denied)", ...). A path starting
+// with data/ must resolve beneath data/; other paths are opened as given.
 std::FILE* OpenDataFile(const char* path, int64_t max_bytes, int64_t* bytes, std::string* reason);
 // True when a name read from a data file stays inside the data directory: not
 // empty, not absolute and without ".." components.

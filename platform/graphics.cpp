@@ -2,76 +2,54 @@
 
 #include "platform/draw2d.h"
 #include "platform/frame_surface.h"
+#include "platform/full_screen.h"
+#include "platform/keyboard.h"
 #include "platform/stop_signal.h"
 
 #include <SDL.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
-struct TGraphicsDriver {
-    const char* name;
+struct TGraphicsDriver {};
+
+// Presentation in step with the display where the driver's vertical-blank
+// wait does not wait: Flip sleeps to deadlines one refresh period apart.
+struct FramePacing {
+    bool in_software = false;
+    int64_t period_ns = 0;
+    int64_t next_ns = 0; // the next frame's deadline; 0 before the first
 };
 
 struct TGraphics {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     FrameSurface surface; // what the demo draws into
+    FramePacing pacing;
     bool gl_loaded = false;
     int width = 0, height = 0, depth = 0, hertz = 0, flags = 0;
 };
 
 namespace {
 
-const int kKeyCount = 256;
-
 struct DisplayState {
-    TGraphicsDriver* driver = nullptr;
     int default_flags = 0;
     TGraphics* display = nullptr;
     bool video_up = false;
     bool hidden = false;
     int hidden_width = 0, hidden_height = 0;
     int swap_interval = -2; // last one set on the current context; -2: none yet
-    bool key_down[kKeyCount] = {};
-    int key_hits[kKeyCount] = {};
     FlipHook flip_hook = nullptr;
     void* flip_user = nullptr;
     ExitHook exit_hook = nullptr;
 };
 
 DisplayState display_state;
-TGraphicsDriver gl2d_driver = {"GL2D"};
-
-// Maps SDL key codes onto the demo's key code space (see the header).
-int KeyCode(SDL_Keycode k) {
-    if (k == SDLK_ESCAPE) return 27;
-    if (k == SDLK_RETURN || k == SDLK_KP_ENTER) return 13;
-    if (k == SDLK_SPACE) return 32;
-    if (k == SDLK_BACKSPACE) return 8;
-    if (k == SDLK_TAB) return 9;
-    if (k >= SDLK_0 && k <= SDLK_9) return 48 + (k - SDLK_0);
-    if (k >= SDLK_a && k <= SDLK_z) return 65 + (k - SDLK_a);
-    if (k == SDLK_LEFT) return 37;
-    if (k == SDLK_UP) return 38;
-    if (k == SDLK_RIGHT) return 39;
-    if (k == SDLK_DOWN) return 40;
-    return -1;
-}
-
-void ClearKeys() {
-    for (int i = 0; i < kKeyCount; ++i) {
-        display_state.key_down[i] = false;
-        display_state.key_hits[i] = 0;
-    }
-}
-
-void KeyEvent(int key, bool down) {
-    if (key < 0 || key >= kKeyCount) return;
-    if (down && !display_state.key_down[key]) ++display_state.key_hits[key];
-    display_state.key_down[key] = down;
-}
+TGraphicsDriver gl2d_driver;
 
 void CloseDisplay() {
     TGraphics* d = display_state.display;
@@ -109,7 +87,7 @@ bool ShowsNothing(const char* driver) {
 
 // Connections to a display server are occasionally refused while it is busy
 // (Xvfb drops some handshakes under load), and SDL then silently falls back
-// to a driver that shows nothing: try a few times before giving up.
+// to a driver that shows nothing, or fails: try a few times before giving up.
 void OpenVideo() {
     if (display_state.video_up) return;
     InstallStopSignals();
@@ -117,16 +95,27 @@ void OpenVideo() {
     const char* wl = std::getenv("WAYLAND_DISPLAY");
     const char* chosen = std::getenv("SDL_VIDEODRIVER");
     const bool named = (x && *x) || (wl && *wl);
+    const bool user_chose = chosen && *chosen;
     // Nothing names a display: say so before SDL probes its back ends (and
     // they print their own complaints), unless a back end was chosen.
-    if (!named && !display_state.hidden && !(chosen && *chosen))
+    if (!named && !display_state.hidden && !user_chose)
         NoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    // Without a Wayland display SDL would still try Wayland first, and
+    // libwayland prints its complaints (no XDG_RUNTIME_DIR) for a stale X one.
+    const bool x11_only = x && *x && !(wl && *wl) && !user_chose;
+    if (x11_only) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // A borderless full-screen window needs no decorations, and libdecor
+    // complains on stderr when it finds no plugin.
+    SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0");
     for (int attempt = 0; attempt < 10; ++attempt) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) NoDisplay(SDL_GetError());
-        display_state.video_up = true;
-        if (display_state.hidden || !ShowsNothing(SDL_GetCurrentVideoDriver())) return;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        display_state.video_up = false;
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+            display_state.video_up = true;
+            if (display_state.hidden || !ShowsNothing(SDL_GetCurrentVideoDriver())) return;
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            display_state.video_up = false;
+        } else if (!x11_only) {
+            NoDisplay(SDL_GetError());
+        }
         if (!named) NoDisplay("neither DISPLAY nor WAYLAND_DISPLAY is set");
         SDL_Delay(100);
     }
@@ -135,6 +124,23 @@ void OpenVideo() {
     NoDisplay(reason);
 }
 
+// The installed icon, for task bars and window switchers; none is no error.
+void SetIcon(SDL_Window* window) {
+    TPixmap* png = LoadPixmapPNG("data/icon.png");
+    TPixmap* rgba = png && png->format != PF_RGBA8888 ? PixmapToRGBA(png) : nullptr;
+    const TPixmap* icon = rgba ? rgba : png;
+    if (icon && icon->format == PF_RGBA8888)
+        if (SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                icon->pixels, icon->width, icon->height, 32, icon->pitch, SDL_PIXELFORMAT_RGBA32)) {
+            SDL_SetWindowIcon(window, surface);
+            SDL_FreeSurface(surface);
+        }
+    delete rgba;
+    delete png;
+}
+
+// A full-screen window is made hidden, so that its icon is there before a
+// task bar sees it; ShowWindow covers the screen.
 SDL_Window* OpenWindow(const TGraphics* d, bool cover_screen) {
     if (!cover_screen) {
         int w = display_state.hidden_width > 0 ? display_state.hidden_width : d->width;
@@ -148,22 +154,82 @@ SDL_Window* OpenWindow(const TGraphics* d, bool cover_screen) {
     // even where no window manager acts on the full-screen request.
     SDL_Rect screen = {0, 0, d->width, d->height};
     SDL_GetDisplayBounds(0, &screen);
-    return SDL_CreateWindow("ninefold", screen.x, screen.y, screen.w, screen.h,
-                            SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI |
-                                SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+    SDL_Window* window = SDL_CreateWindow("ninefold", screen.x, screen.y, screen.w, screen.h,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI |
+                                              SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+    if (window) SetIcon(window);
+    return window;
 }
 
-void PollEvents() {
+void PresentBlack(SDL_Window* window) {
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    SDL_GL_SwapWindow(window);
+}
+
+int64_t NowNs() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// The refresh period of the window's display, from its current mode (the
+// demo never changes it); 60 Hz when the display does not say.
+int64_t RefreshPeriodNs(SDL_Window* window) {
+    SDL_DisplayMode mode = {};
+    int index = SDL_GetWindowDisplayIndex(window);
+    int hz = index >= 0 && SDL_GetCurrentDisplayMode(index, &mode) == 0 ? mode.refresh_rate : 0;
+    return 1000000000 / (hz > 0 ? hz : 60);
+}
+
+// Asks for the vertical-blank wait and times black frames to see that it
+// waits: a driver can accept the interval and present at once (no GPU,
+// virtual machines, remote desktops). The first swaps may pass while free
+// buffers remain; after them a waiting driver presents about one period apart.
+void ChooseFramePacing(TGraphics* d) {
+    FramePacing& p = d->pacing;
+    p.period_ns = RefreshPeriodNs(d->window);
+    display_state.swap_interval = 1;
+    p.in_software = SDL_GL_SetSwapInterval(1) != 0;
+    const int kTimed = 10, kUntimed = 3;
+    int64_t last = 0;
+    int quick = 0;
+    for (int i = 0; i < kTimed && !p.in_software; ++i) {
+        PresentBlack(d->window);
+        const int64_t now = NowNs();
+        if (i >= kUntimed) quick += now - last < p.period_ns / 2;
+        last = now;
+    }
+    if (quick > (kTimed - kUntimed) / 2) p.in_software = true;
+}
+
+// Deadlines one period apart from the first frame, so they do not drift; a
+// frame more than a period late starts them again rather than rushing.
+void WaitForFrameDeadline(FramePacing& p) {
+    const int64_t now = NowNs();
+    if (p.next_ns != 0 && now < p.next_ns) {
+        const timespec deadline = {time_t(p.next_ns / 1000000000), long(p.next_ns % 1000000000)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+        }
+    } else if (p.next_ns == 0 || now - p.next_ns > p.period_ns) {
+        p.next_ns = now;
+    }
+    p.next_ns += p.period_ns;
+}
+
+} // namespace
+
+void PollDisplayEvents() {
     PollStopSignal();
     if (!display_state.video_up) return;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
         case SDL_KEYDOWN:
-            KeyEvent(KeyCode(e.key.keysym.sym), true);
+            KeyboardEvent(e.key.keysym.sym, true);
             break;
         case SDL_KEYUP:
-            KeyEvent(KeyCode(e.key.keysym.sym), false);
+            KeyboardEvent(e.key.keysym.sym, false);
             break;
         case SDL_WINDOWEVENT:
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST ||
@@ -180,14 +246,11 @@ void PollEvents() {
     }
 }
 
-} // namespace
-
 TGraphicsDriver* GL2DDriver() {
     return &gl2d_driver;
 }
 
-void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags) {
-    display_state.driver = driver;
+void SetGraphicsDriver(TGraphicsDriver*, int defaultFlags) {
     display_state.default_flags = defaultFlags;
 }
 
@@ -219,14 +282,27 @@ TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (d->flags & GRAPHICS_BACKBUFFER) ? 1 : 0);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
 
-    d->window = OpenWindow(d, depth != 0 && !display_state.hidden);
+    const bool cover_screen = depth != 0 && !display_state.hidden;
+    d->window = OpenWindow(d, cover_screen);
     if (!d->window) Fatal("Unable to set display mode", SDL_GetError());
     d->context = SDL_GL_CreateContext(d->window);
     if (!d->context) Fatal("Unable to create GL Context", SDL_GetError());
     SDL_GL_MakeCurrent(d->window, d->context);
+    display_state.swap_interval = -2; // a new context starts with its own setting
+    // Black from the first instant: loading takes seconds, and until the
+    // first frame the window would show what lay under it.
+    // Full screen is asked for once the window is shown: asked for at
+    // creation, together with the position, some compositors drop it.
+    if (cover_screen) {
+        SDL_ShowWindow(d->window);
+        SDL_SetWindowFullscreen(d->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        PresentBlack(d->window);
+        ConfirmFullScreen(d->window);
+        PresentBlack(d->window); // the parts uncovered since
+        if (hertz == 0) ChooseFramePacing(d);
+    }
     if (!OpenFrameSurface(d->surface, d->width, d->height, d->flags))
         Fatal("Unable to create GL Context", "no off-screen framebuffer");
-    display_state.swap_interval = -2; // a new context starts with its own setting
     ClearKeys();
     ResetDraw2D(width, height);
     return d;
@@ -260,17 +336,10 @@ void Flip(int sync) {
     // size was asked for, to measure it.
     if (!display_state.hidden || display_state.hidden_width > 0) {
         PresentFrameSurface(d->surface, d->window);
+        if (interval == 1 && d->pacing.in_software) WaitForFrameDeadline(d->pacing);
         SDL_GL_SwapWindow(d->window);
     }
-    PollEvents();
-}
-
-int KeyHit(int key) {
-    PollEvents();
-    if (key < 0 || key >= kKeyCount) return 0;
-    int n = display_state.key_hits[key];
-    display_state.key_hits[key] = 0;
-    return n;
+    PollDisplayEvents();
 }
 
 int GraphicsWidth() {
@@ -279,22 +348,7 @@ int GraphicsWidth() {
 int GraphicsHeight() {
     return display_state.display ? display_state.display->height : 0;
 }
-int GraphicsDepth() {
-    return display_state.display ? display_state.display->depth : 0;
-}
-int GraphicsHertz() {
-    return display_state.display ? display_state.display->hertz : 0;
-}
-int GraphicsFlags() {
-    return display_state.display ? display_state.display->flags : 0;
-}
 
-void InjectKeyDown(int key) {
-    KeyEvent(key, true);
-}
-void InjectKeyUp(int key) {
-    KeyEvent(key, false);
-}
 void SetFlipHook(FlipHook hook, void* user) {
     display_state.flip_hook = hook;
     display_state.flip_user = user;

@@ -44,7 +44,9 @@ std::string picture_error; // "path: reason" of the last failed load
 // in the caller's frame, so its fields keep their values across the jump.
 struct PngJob {
     TPixmap* pixmap = nullptr;
-    png_bytep* rows = nullptr;
+    size_t rows_left = 0; // rows of every pass still to come
+    bool interlaced = false;
+    bool complete = false;
     std::string reason;
 };
 
@@ -54,47 +56,74 @@ void PngFail(png_structp png, png_const_charp message) {
 }
 void PngQuiet(png_structp, png_const_charp) {}
 
+PngJob& JobOf(png_structp png) {
+    return *static_cast<PngJob*>(png_get_progressive_ptr(png));
+}
+
 // Sets the transforms (16-bit channels stripped; palette, low-bit grey and
-// transparency expanded; grey with alpha into RGBA) and decodes the rows
-// straight into a new pixel map of the result's format.
-void ReadRows(png_structp png, png_infop info, PngJob& job) {
-    png_read_info(png, info);
+// transparency expanded; grey with alpha into RGBA) and makes the pixel map
+// of the result's format that the rows decode straight into.
+std::string StartImage(png_structp png, png_infop info, PngJob& job) {
     png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-    if (w > png_uint_32(kMaxPictureSide) || h > png_uint_32(kMaxPictureSide)) {
-        job.reason = "picture of " + std::to_string(w) + " x " + std::to_string(h) +
-                     " pixels, over the limit of " + std::to_string(kMaxPictureSide) + " x " +
-                     std::to_string(kMaxPictureSide);
-        return;
-    }
+    if (w > png_uint_32(kMaxPictureSide) || h > png_uint_32(kMaxPictureSide))
+        return "picture of " + std::to_string(w) + " x " + std::to_string(h) +
+               " pixels, over the limit of " + std::to_string(kMaxPictureSide) + " x " +
+               std::to_string(kMaxPictureSide);
     int type = png_get_color_type(png, info);
     png_set_strip_16(png);
     png_set_expand(png);
     bool grey = (type & PNG_COLOR_MASK_COLOR) == 0;
     if (grey && ((type & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS)))
         png_set_gray_to_rgb(png);
-    png_set_interlace_handling(png);
+    // Interlaced passes arrive as they are and are placed below, so that each
+    // row of each pass comes exactly once and the last one is known.
+    job.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
     png_read_update_info(png, info);
     int channels = png_get_channels(png, info);
     if (png_get_bit_depth(png, info) != 8 || channels == 2 ||
-        png_get_rowbytes(png, info) != size_t(w) * size_t(channels)) {
-        job.reason = "unsupported pixel layout";
-        return;
-    }
+        png_get_rowbytes(png, info) != size_t(w) * size_t(channels))
+        return "unsupported pixel layout";
     int format = channels == 1 ? PF_I8 : channels == 3 ? PF_RGB888 : PF_RGBA8888;
     job.pixmap = CreatePixmap(int(w), int(h), format);
-    job.rows = new (std::nothrow) png_bytep[h];
-    if (!job.pixmap || !job.rows) {
-        job.reason = "out of memory";
-        return;
+    if (!job.pixmap) return "out of memory";
+    job.rows_left = h;
+    if (job.interlaced) {
+        job.rows_left = 0;
+        for (int pass = 0; pass < 7; ++pass)
+            if (PNG_PASS_COLS(w, pass) > 0) job.rows_left += PNG_PASS_ROWS(h, pass);
     }
-    for (png_uint_32 y = 0; y < h; ++y)
-        job.rows[y] = job.pixmap->pixels + size_t(y) * size_t(job.pixmap->pitch);
-    png_read_image(png, job.rows);
-    png_read_end(png, nullptr); // a file cut after its pixels is still a damaged file
+    return "";
 }
 
-// libpng reports errors by longjmp; png and info are set before setjmp and
-// not changed after it, so both are valid in the error branch.
+void OnInfo(png_structp png, png_infop info) {
+    PngJob& job = JobOf(png);
+    job.reason = StartImage(png, info, job);
+    if (!job.reason.empty()) png_longjmp(png, 1);
+}
+
+// The last row ends the decoding: whatever follows the image in the file
+// (more deflate data, chunks up to the file limit) is never inflated.
+void OnRow(png_structp png, png_bytep row, png_uint_32 y, int pass) {
+    PngJob& job = JobOf(png);
+    TPixmap* pm = job.pixmap;
+    if (job.interlaced) y = PNG_ROW_FROM_PASS_ROW(y, pass);
+    if (!row || !pm || y >= png_uint_32(pm->height)) return;
+    uint8_t* to = pm->pixels + size_t(y) * size_t(pm->pitch);
+    if (!job.interlaced)
+        std::memcpy(to, row, size_t(pm->pitch));
+    else
+        for (png_uint_32 i = 0, n = PNG_PASS_COLS(png_uint_32(pm->width), pass); i < n; ++i)
+            std::memcpy(to + size_t(PNG_COL_FROM_PASS_COL(i, pass)) * size_t(pm->format),
+                        row + size_t(i) * size_t(pm->format), size_t(pm->format));
+    if (job.rows_left > 0 && --job.rows_left == 0) {
+        job.complete = true;
+        png_longjmp(png, 1);
+    }
+}
+
+// libpng reports errors by longjmp, and the last row ends the decoding the
+// same way; png and info are set before setjmp and not changed after it, so
+// both are valid after the jump.
 TPixmap* DecodePng(FILE* fp, PngJob& job) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job, PngFail, PngQuiet);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -105,20 +134,21 @@ TPixmap* DecodePng(FILE* fp, PngJob& job) {
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_read_struct(&png, &info, nullptr);
-        delete[] job.rows;
+        if (job.complete) return job.pixmap;
         delete job.pixmap;
         return nullptr;
     }
-    png_init_io(png, fp);
-    png_set_sig_bytes(png, 8);
+    png_set_progressive_read_fn(png, &job, OnInfo, OnRow, nullptr);
     // Ancillary chunks other than tRNS change nothing here: skipped, not kept,
     // text and profiles cannot make libpng hold what they inflate to.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
-    ReadRows(png, info, job);
+    png_byte buffer[16384];
+    std::rewind(fp); // the progressive reader checks the signature itself
+    while (size_t got = std::fread(buffer, 1, sizeof buffer, fp))
+        png_process_data(png, info, buffer, got);
     png_destroy_read_struct(&png, &info, nullptr);
-    delete[] job.rows;
-    if (job.reason.empty()) return job.pixmap;
     delete job.pixmap;
+    job.reason = "the file ends before the picture's last row";
     return nullptr;
 }
 

@@ -35,32 +35,36 @@ template <typename T> T* make_record() {
 }
 
 // The integer at p: optional blanks, sign and digits; no digits count as 0.
-long long read_int(const char* p) {
+// Past any index's range it stays there; *text is the number as written.
+long long read_int(const char* p, std::string* text) {
     while (*p == ' ' || *p == '\t')
         ++p;
+    const char* start = p;
     bool neg = *p == '-';
     if (*p == '-' || *p == '+') ++p;
     long long v = 0;
     for (; *p >= '0' && *p <= '9'; ++p)
         if (v < 1000000000000LL) v = v * 10 + (*p - '0');
+    *text = quoted(std::string(start, p));
     return neg ? -v : v;
 }
 
-// Checks one 1-based file index against its array; -1 "none" only when allowed.
-bool check_index(long long idx, int count, bool none_ok, const char* what, int line, int32_t& out) {
+// Checks one 1-based file index (at p) against its array; -1 "none" only when allowed.
+bool check_index(const char* p, int count, bool none_ok, const char* what, int line, int32_t& out) {
+    std::string written;
+    long long idx = read_int(p, &written);
     if (idx == 0 && none_ok) {
         out = -1;
         return true;
     }
     if (idx < 0) {
         set_error_at(loader.obj_source, line,
-                     std::string("relative ") + what + " index " + std::to_string(idx) +
-                         " not supported");
+                     std::string("relative ") + what + " index " + written + " not supported");
         return false;
     }
     if (idx < 1 || idx > count) {
         set_error_at(loader.obj_source, line,
-                     std::string(what) + " index " + std::to_string(idx) + " outside 1.." +
+                     std::string(what) + " index " + written + " outside 1.." +
                          std::to_string(count));
         return false;
     }
@@ -82,10 +86,9 @@ bool parse_reference(const scene* s, const char* r, size_t len, face* f, int k, 
                          "' is not of the form p/t/n or p//n");
         return false;
     }
-    return check_index(read_int(r), s->nv, false, "face", line, f->vi[k]) &&
-           check_index(read_int(r + first + 1), s->nvt, true, "texture coordinate", line,
-                       f->ti[k]) &&
-           check_index(read_int(r + last + 1), s->nvn, false, "normal", line, f->ni[k]);
+    return check_index(r, s->nv, false, "face", line, f->vi[k]) &&
+           check_index(r + first + 1, s->nvt, true, "texture coordinate", line, f->ti[k]) &&
+           check_index(r + last + 1, s->nvn, false, "normal", line, f->ni[k]);
 }
 
 // References are the words after the keyword; runs of blanks and a trailing
@@ -319,6 +322,14 @@ char* read_whole(const std::string& path, const std::string& where) {
     size_t got = fread(text, 1, size_t(bytes), f);
     text[got] = 0;
     fclose(f);
+    // A NUL would end the text early without a word; a BOM would hide the first keyword.
+    if (const char* nul = static_cast<const char*>(memchr(text, 0, got))) {
+        set_error_at(path, int(std::count(static_cast<const char*>(text), nul, '\n')) + 1,
+                     "NUL byte in a text file");
+        free(text);
+        return nullptr;
+    }
+    if (got >= 3 && memcmp(text, "\xef\xbb\xbf", 3) == 0) memmove(text, text + 3, got - 2);
     return text;
 }
 

@@ -14,7 +14,9 @@
 // line, 1024 objects, 4096 groups, 1024 materials, 1024 map_Kd lines, and
 // textures of 4096 x 4096 pixels in all, each within OpenGL's maximum size.
 // Names from mtllib and map_Kd stay inside the set_path directory: absolute
-// names and ".." components are refused.
+// names and ".." components are refused, and under data/ a symbolic link that
+// leads out of it is too. A NUL byte in an OBJ or MTL file is an error at its
+// line; a UTF-8 byte order mark at the start is skipped.
 #pragma once
 
 #include <cstdint>

@@ -40,7 +40,8 @@ bool join_data_name(const std::string& name, std::string& out, const std::string
 std::string quoted(const std::string& word);
 
 // Reads a regular file of at most max_text_bytes whole and appends a zero
-// byte. Caller frees. Null on failure.
+// byte, less a leading byte order mark. Caller frees. Null on failure, a NUL
+// byte in the file included.
 char* read_whole(const std::string& path, const std::string& where);
 
 inline bool is_blank(char c) {

@@ -7,8 +7,8 @@ target_compile_definitions(platform PRIVATE
   DEMO_INSTALLED_DATA_PARENT="${DEMO_DATA_PARENT}")
 
 install(TARGETS ninefold RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY ${CMAKE_BINARY_DIR}/data DESTINATION ${CMAKE_INSTALL_DATADIR}/ninefold
-  PATTERN icon.png EXCLUDE)
+# The icon stays in the data too: the window shows it.
+install(DIRECTORY ${CMAKE_BINARY_DIR}/data DESTINATION ${CMAKE_INSTALL_DATADIR}/ninefold)
 install(FILES ${CMAKE_SOURCE_DIR}/tools/ninefold.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/data/icon.png

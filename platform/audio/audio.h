@@ -10,12 +10,19 @@
 // Sounds: regular Ogg Vorbis files of at most 32 MB, mono or stereo, of at
 // most 5 minutes at 48000 Hz (55 MB decoded, a second or two of decoding);
 // memory grows with what is decoded, not with the length the stream announces.
+// A chained file (a second stream after the first) is refused. The setup
+// header may declare at most 2^18 codebook entries and 2^20 entry values
+// (entries times dimensions) in all, checked before libvorbis sees it, which
+// bounds the decoder's tables to a few tens of MB; the demo's soundtrack
+// declares 11 693 and 63 414.
 #pragma once
 
 #include <cstdint>
 
 const int64_t kMaxSoundFileBytes = int64_t(32) << 20;
 const int64_t kMaxSoundFrames = int64_t(5) * 60 * 48000;
+const int64_t kMaxCodebookEntries = int64_t(1) << 18;
+const int64_t kMaxCodebookValues = int64_t(1) << 20;
 
 struct TAudioSample {
     int length = 0;   // frames

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-// Interleaved sines, base_hz times 1, 1.5, 2 ... per channel, starting away from zero.
-std::vector<int16_t> SynthesizePcm(int frames, int channels, int rate, int amplitude,
-                                   double base_hz = 440.0);
-// Writes an Ogg Vorbis file; false on any encoder error.
-bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm, int channels, int rate);
+// Interleaved stereo 44100 Hz sines, base_hz on the left and 1.5 times it on
+// the right, starting away from zero.
+std::vector<int16_t> SynthesizePcm(int frames, int amplitude, double base_hz = 440.0);
+// Writes a stereo 44100 Hz Ogg Vorbis file; false on any encoder error.
+bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm);
 // A fresh file name in the test temp directory.
 std::string TempAudioPath(const std::string& name);
-// Synthesizes, encodes and loads a sound (flags as LoadSound); null on failure.
-std::unique_ptr<TSound> MakeSound(const std::string& name, int frames, int channels, int rate,
-                                  int amplitude, int flags = 0, double base_hz = 440.0);
+// Synthesizes, encodes and loads a stereo 44100 Hz sound; null on failure.
+std::unique_ptr<TSound> MakeSound(const std::string& name, int frames, int amplitude,
+                                  double base_hz = 440.0);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -52,6 +53,40 @@ void HugeTga(const std::string& path) {
     ASSERT_EQ(truncate(path.c_str(), 18 + 3LL * 32768 * 32768), 0);
 }
 
+// 256 codebooks of 2^23 - 1 entries each declared in 3 KB (2 GB in libvorbis).
+void VorbisBomb(const std::string& path) {
+    Write(path, Seed("ogg/setup_bomb.ogg"));
+}
+// The soundtrack twice: a chained file of two links.
+void Chained(const std::string& path) {
+    Write(path, ReadWholeFile(path) + ReadWholeFile(path));
+}
+// The last picture missing, the one before it 1 x 1 pixels followed by 16 GB of deflated zeros.
+void TrailingInflate(const std::string& path) {
+    Missing(path);
+    std::string out(4096, 0), idat = "IDAT";
+    z_stream z{};
+    deflateInit(&z, 9);
+    for (std::string in : {std::string("\0\xff\0\0", 4), std::string(1 << 20, 0)}) {
+        z.next_in = (Bytef*)&in[0], z.avail_in = uInt(in.size());
+        z.next_out = (Bytef*)&out[0], z.avail_out = uInt(out.size());
+        deflate(&z, Z_FULL_FLUSH); // blocks that stand alone: the last one is repeated
+        idat += out.substr(0, out.size() - z.avail_out);
+    }
+    deflateEnd(&z);
+    for (std::string block = out.substr(0, out.size() - z.avail_out); idat.size() < (16 << 20);)
+        idat += block;
+    auto be = [](uLong v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    Write(path.substr(0, path.size() - 6) + "28.png",
+          std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\0\1\0\0\0\1\x08\2\0\0\0\x90\x77\x53\xde",
+                      33) +
+              be(idat.size() - 4) + idat +
+              be(crc32(0, (const Bytef*)idat.data(), uInt(idat.size()))) +
+              std::string("\0\0\0\0IEND\xae\x42\x60\x82", 12));
+}
+
 struct HostileCase {
     const char* label;
     const char* file; // in data/; the line must name it
@@ -76,6 +111,11 @@ TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
         path = s.dir() + "/data/" + line.substr(key.size());
     }
     if (c.spoil) c.spoil(path);
+#if !defined(__SANITIZE_ADDRESS__) // 1.5 GB of address space (ASan's shadow needs terabytes)
+    ASSERT_EQ(rename((s.dir() + "/ninefold").c_str(), (s.dir() + "/real").c_str()), 0);
+    Write(s.dir() + "/ninefold", "#!/bin/sh\nexec prlimit --as=1572864000 ./real\n");
+    chmod((s.dir() + "/ninefold").c_str(), 0755);
+#endif
     ChildResult r = s.Run({"SDL_AUDIODRIVER=dummy"}, 60);
     ASSERT_TRUE(r.exited) << "still running after 60 s; stderr: " << r.err;
     EXPECT_EQ(r.status, 0);
@@ -100,17 +140,22 @@ TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
 // Scenes are checked first and in order, before the soundtrack and pictures.
 INSTANTIATE_TEST_SUITE_P(
     StartUp, HostileData,
-    testing::Values(C{"MissingScene1", "scene1.obj", nullptr, Missing, "not found (looked in "},
-                    C{"TextAsPicture", "img12.png", nullptr, Text, "PNG"},
-                    C{"FifoTexture", "scene1.mtl", "map_Kd fifo.tga", Fifo, "not a regular file"},
-                    C{"DeviceScene", "scene1.obj", nullptr, Device, "not a regular file"},
-                    C{"HugePicture", "img07.png", nullptr, HugePicture, "16384"},
-                    C{"LyingOgg", "music.ogg", nullptr, LyingOgg, "limit"},
-                    C{"HugeTextureHeader", "scene1.mtl", "map_Kd huge.tga", HugeTga, "32768"},
-                    C{"TextureUpTheTree", "scene1.mtl", "map_Kd ../../../../etc/shadow", nullptr,
-                      "outside the data"},
-                    C{"ControlCharacters", "scene1.mtl",
-                      "map_Kd \x1b]0;owned\x07\x1b[31m\xc2\x9bred.tga", nullptr, "\\x1b]0;owned"}),
+    testing::Values(
+        C{"MissingScene1", "scene1.obj", nullptr, Missing, "not found (looked in "},
+        C{"TextAsPicture", "img12.png", nullptr, Text, "PNG"},
+        C{"FifoTexture", "scene1.mtl", "map_Kd fifo.tga", Fifo, "not a regular file"},
+        C{"DeviceScene", "scene1.obj", nullptr, Device, "outside the data"},
+        C{"HugePicture", "img07.png", nullptr, HugePicture, "16384"},
+        C{"LyingOgg", "music.ogg", nullptr, LyingOgg, "limit"},
+        C{"HugeTextureHeader", "scene1.mtl", "map_Kd huge.tga", HugeTga, "32768"},
+        C{"VorbisSetupBomb", "music.ogg", nullptr, VorbisBomb, "codebook"},
+        C{"ChainedOgg", "music.ogg", nullptr, Chained, "chained"},
+        C{"TrailingInflate", "img29.png", nullptr, TrailingInflate, "cannot open"},
+        C{"TextureLinkedOut", "scene1.mtl", "map_Kd out.tga", Device, "outside the data"},
+        C{"TextureUpTheTree", "scene1.mtl", "map_Kd ../../../../etc/shadow", nullptr,
+          "outside the data"},
+        C{"ControlCharacters", "scene1.mtl", "map_Kd \x1b]0;owned\x07\x1b[31m\xc2\x9bred.tga",
+          nullptr, "\\x1b]0;owned"}),
     [](const testing::TestParamInfo<HostileCase>& i) { return std::string(i.param.label); });
 
 } // namespace

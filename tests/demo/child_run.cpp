@@ -29,9 +29,9 @@ Scratch::Scratch(const std::vector<std::string>& leave_out) {
         bool skip = false;
         for (const std::string& l : leave_out)
             skip |= l == name;
-        if (!skip)
-            symlink((std::string(NINEFOLD_DATA) + "/" + name).c_str(),
-                    (dir_ + "/data/" + name).c_str());
+        // Hard links (or copies): the program refuses symbolic links leading out of data/.
+        std::string from = std::string(NINEFOLD_DATA) + "/" + name, to = dir_ + "/data/" + name;
+        if (!skip && link(from.c_str(), to.c_str()) != 0) Copy(from, to);
     }
     if (d) closedir(d);
 }

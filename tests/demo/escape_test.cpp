@@ -1,8 +1,11 @@
 // Escape under the real main program ends the demo in every section, with
-// the frame in progress shown or not as the section tests it, and no more.
+// the frame in progress shown or not as the section tests it; frames keep the display's rate.
 #include "tests/demo/demo_run.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -42,5 +45,28 @@ INSTANTIATE_TEST_SUITE_P(Sections, Escape,
                          [](const testing::TestParamInfo<EscapeCase>& i) {
                              return std::string(i.param.name);
                          });
+
+// Xvfb has no vertical blank and reports no refresh rate: 60 frames a
+// second, so section 1's fade-in and the ending's 100 frames keep their length.
+TEST(Pacing, SectionOneAndTheEndingPresentAtSixtyFramesASecond) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> at; // as each frame is handed over
+    Script s;
+    for (int32_t t = 0; t <= 60; ++t) // then the clock jumps to the ending
+        s.times.push_back(t);
+    s.on_frame = [&at](int, int32_t) { at.push_back(Clock::now()); };
+    RunDemo(s);
+    ASSERT_GT(at.size(), 160u);
+    // The typical interval: a frame late on a busy machine stays late, so
+    // there it may be longer, never shorter.
+    for (size_t from : {size_t(10), at.size() - 100}) {
+        std::vector<double> d;
+        for (size_t k = from; k < from + (from == 10 ? 50 : 99); ++k)
+            d.push_back(std::chrono::duration<double>(at[k + 1] - at[k]).count());
+        std::nth_element(d.begin(), d.begin() + d.size() / 2, d.end());
+        EXPECT_GT(d[d.size() / 2], 0.97 / 60) << "from frame " << from;
+        EXPECT_LT(d[d.size() / 2], 1.25 / 60) << "from frame " << from;
+    }
+}
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -34,15 +35,14 @@ std::map<const TImage*, int> g_slots; // image -> slot, from its file name
 std::map<const scene*, int> g_scenes; // scene -> 1, 2 in order of first drawing
 int g_depth = 0; // inside a wrapped library call: its own calls are not the section's
 
-double Value(double x) {
-    return x;
-}
-double Value(const TImage* image) {
-    return g_slots.count(image) ? g_slots[image] : -1;
-}
-double Value(const scene* s) {
-    return g_scenes.emplace(s, int(g_scenes.size()) + 1).first->second;
-}
+// A call's arguments as recorded: pictures by slot, scenes by number.
+struct Arg {
+    static double Of(double x) { return x; }
+    static double Of(const TImage* i) { return g_slots.count(i) ? g_slots[i] : -1; }
+    static double Of(const scene* s) {
+        return g_scenes.emplace(s, g_scenes.size() + 1).first->second;
+    }
+};
 
 } // namespace
 
@@ -51,7 +51,7 @@ double Value(const scene* s) {
     void __real_##fn params;                                                                       \
     void __wrap_##fn params {                                                                      \
         if (g_depth == 0)                                                                          \
-            [](auto... a) { g_frames.back().push_back({label, {Value(a)...}}); } args;             \
+            [](auto... a) { g_frames.back().push_back({label, {Arg::Of(a)...}}); } args;           \
         ++g_depth;                                                                                 \
         __real_##fn args;                                                                          \
         --g_depth;                                                                                 \
@@ -108,22 +108,13 @@ const int32_t kTimes[] = {
 const int kPlanned = int(std::size(kTimes));
 const int kEndingFrames = 100;
 
-double F(double x) { // a constant written with a fraction: its float value
-    return double(float(x));
-}
-double Sin(double deg) {
-    return std::sin(deg * M_PI / 180);
-}
-double Cos(double deg) {
-    return std::cos(deg * M_PI / 180);
-}
-bool In(double t, double a, double b) {
-    return a < t / 1000 && t / 1000 < b;
-}
-
 // The timeline as the design states it, section by section: the calls each
 // frame must make, in order.
 struct Design {
+    static double F(double x) { return double(float(x)); } // a constant written with a fraction
+    static double Sin(double deg) { return std::sin(deg * M_PI / 180); }
+    static double Cos(double deg) { return std::cos(deg * M_PI / 180); }
+    static bool In(double t, double a, double b) { return a < t / 1000 && t / 1000 < b; }
     double prev_t = 0, fade_in = 0, ring_angle = 0;
     int section = 1;
     Frame f;
@@ -136,9 +127,14 @@ struct Design {
         Add("SetRotation", {0});
         Add("SetColor", {255, 255, 255});
     }
-    void Timed(double t, std::vector<std::vector<double>> windows) { // {from, to, slot}
-        for (const auto& w : windows)
-            if (In(t, w[0], w[1])) Draw(int(w[2]), -400, -280);
+    // Sections 3 and 5: a background, the strip at (x, y), and the pictures
+    // of their windows, given as from, to, slot.
+    void Overlays(double t, int back, double x, double y, std::vector<double> w) {
+        Plain(3);
+        Draw(back, -400, -300);
+        Draw(1, x, y);
+        for (size_t i = 0; i < w.size(); i += 3)
+            if (In(t, w[i], w[i + 1])) Draw(int(w[i + 2]), -400, -280);
     }
 
     Frame Next(double t) {
@@ -163,24 +159,17 @@ struct Design {
             Section2(t);
             break;
         case 3:
-            Plain(3);
-            Draw(7, -400, -300);
-            Draw(1, -700 + t / 100, -70 - t / 1000);
-            // clang-format off
-            Timed(t, {{36, 38, 8}, {38, F(40.03), 9}, {40, 42, 10}, {42, 44, 11}, {44, 46, 13},
-                      {46, 48, 12}});
-            // clang-format on
+            Overlays(t, 7, -700 + t / 100, -70 - t / 1000,
+                     {36, 38, 8, 38, F(40.03), 9, 40, 42, 10, 42, 44, 11, 44, 46, 13, 46, 48, 12});
             break;
         case 4:
             Section4(t);
             break;
         case 5:
-            Plain(3);
-            Draw(14, -400, -300);
-            Draw(1, 600 - t / 100, -40 - t / 1000);
             // clang-format off
-            Timed(t, {{66, 68, 15}, {68, F(70.03), 16}, {70, 72, 17}, {72, 74, 22}, {74, 76, 19},
-                      {76, 78, 18}, {78, 80, 21}});
+            Overlays(t, 14, 600 - t / 100, -40 - t / 1000,
+                     {66, 68, 15, 68, F(70.03), 16, 70, 72, 17, 72, 74, 22, 74, 76, 19, 76, 78, 18,
+                      78, 80, 21});
             // clang-format on
             break;
         case 6:
@@ -325,14 +314,6 @@ const std::vector<Frame>& Recorded() {
     return g_frames;
 }
 
-const Frame& At(int32_t t, int n = 0) {
-    for (int k = 0; k < kPlanned; ++k)
-        if (kTimes[k] == t && n-- == 0) return Recorded().at(k);
-    static const Frame none;
-    ADD_FAILURE() << "no frame at " << t;
-    return none;
-}
-
 } // namespace
 
 TEST(Timeline, EachFrameMakesTheDesignsCalls) {
@@ -371,7 +352,8 @@ TEST(Timeline, DesignsWorkedFigures) {
     // clang-format on
     for (const Figure& fig : figures) {
         std::vector<Call> calls;
-        for (const Call& c : At(fig.t, fig.n))
+        const auto k = std::find(std::begin(kTimes), std::end(kTimes), fig.t) - kTimes + fig.n;
+        for (const Call& c : Recorded().at(size_t(k)))
             if (c.fn == fig.fn) calls.push_back(c);
         ASSERT_LT(fig.index, int(calls.size())) << fig.fn << " at " << fig.t;
         EXPECT_EQ(Difference({calls[fig.index]}, {{fig.fn, fig.args}}), "") << "at " << fig.t;
@@ -392,7 +374,16 @@ TEST(Timeline, EndingStartsAQuieterPlaybackEachFrame) {
         ASSERT_EQ(v.size(), 1u) << "ending frame " << n;
         EXPECT_NEAR(v[0], 1.0 - n / 100.0, 1.0 / 4096 + 1e-6) << "ending frame " << n;
     }
-    EXPECT_GT(fresh[kPlanned + 98][0], 0.0f) << "frame 99 plays at 0.01";
+}
+
+// The generated soundtrack, in the format the output plays, outlasts
+// section 8 (to 135 s), so the ending's restarts follow the music.
+TEST(Timeline, SoundtrackLastsTheDemo) {
+    std::unique_ptr<TAudioSample> s(LoadAudioSample("data/music.ogg"));
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->rate, 44100);
+    EXPECT_EQ(s->channels, 2);
+    EXPECT_GT(s->length / 44100.0, 135.5);
 }
 
 // Section 7's only frame already passes 135 s: section 8 draws nothing, yet

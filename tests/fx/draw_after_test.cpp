@@ -41,34 +41,35 @@ const EffectCase kEffects[] = {
 TImage* LoadTestPicture(const TempDir& dir) {
     const uint8_t clear[4] = {0, 0, 0, 0};
     PngLayout layout = SolidLayout(16, 16, 4, clear);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 16; ++x) {
-            const uint8_t p[4] = {uint8_t(x * 16), uint8_t(y * 16), uint8_t(255 - x * 8),
-                                  uint8_t(64 + (x + y) * 6)};
-            SetPixel(layout, x, y, p);
-        }
+    for (int i = 0; i < 256; ++i) {
+        const int x = i % 16, y = i / 16;
+        const uint8_t p[4] = {uint8_t(x * 16), uint8_t(y * 16), uint8_t(255 - x * 8),
+                              uint8_t(64 + (x + y) * 6)};
+        SetPixel(layout, x, y, p);
     }
     const std::string path = dir.Path("fx_picture.png");
     if (!WritePng(path, layout)) return nullptr;
     return LoadImage(path.c_str());
 }
 
-// A mid-run 2D state: alpha blend, tint, rotation, scale, moved pictures.
-void SetDrawState() {
-    SetBlend(3);
-    SetColor(220, 180, 255);
-    SetAlpha(0.8f);
-    SetRotation(20);
-    SetScale(6, 4);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glTranslatef(25, -15, 0);
-}
-
 void DrawPicture(TImage* image) {
     Cls();
     DrawImage(image, -60, 40);
     DrawImage(image, 150, -120);
+}
+
+// Exact match of the back buffer; a failure counts and names differences.
+::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want) {
+    const std::vector<uint8_t> got = ReadFrame();
+    int count = 0, first = 0;
+    for (int i = 800 * 600 - 1; i >= 0; --i) // ends on the first difference
+        if (!(FramePixel(want, i % 800, i / 800) == FramePixel(got, i % 800, i / 800)))
+            ++count, first = i;
+    if (count == 0) return ::testing::AssertionSuccess();
+    const int x = first % 800, y = first / 800;
+    return ::testing::AssertionFailure()
+           << count << " pixels differ, first at (" << x << ", " << y
+           << "): " << FramePixel(got, x, y) << " instead of " << FramePixel(want, x, y);
 }
 
 class FxDrawAfter : public FxTest, public ::testing::WithParamInterface<EffectCase> {
@@ -81,8 +82,14 @@ class FxDrawAfter : public FxTest, public ::testing::WithParamInterface<EffectCa
         ResetFrame();
         image_ = LoadTestPicture(dir_);
         ASSERT_NE(image_, nullptr);
-        SetDrawState();
-        DrawPicture(image_); // fills the layer's caches
+        // A mid-run 2D state: alpha blend, tint, rotation, scale, moved pictures.
+        SetBlend(3);
+        SetColor(220, 180, 255);
+        SetAlpha(0.8f);
+        SetRotation(20);
+        SetScale(6, 4);
+        glTranslatef(25, -15, 0); // on the fixture's identity model-view
+        DrawPicture(image_);      // fills the layer's caches
         DrawPicture(image_);
         want_ = ReadFrame();
         FillRect(0, 0, 800, 600, {120, 60, 30});

@@ -6,6 +6,7 @@
 #include "tests/support/gl_fixture.h"
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -23,12 +24,10 @@ class Draw2DTest : public GLTest {
 
     // 10x10: red top left, green top right, blue bottom left, white bottom right.
     static PngLayout Quadrants() {
-        uint8_t black[3] = {0, 0, 0};
-        PngLayout layout = SolidLayout(10, 10, 3, black);
         const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
-        for (int y = 0; y < 10; ++y)
-            for (int x = 0; x < 10; ++x)
-                SetPixel(layout, x, y, colours[(y / 5) * 2 + x / 5]);
+        PngLayout layout = SolidLayout(10, 10, 3, colours[0]);
+        for (int i = 0; i < 100; ++i)
+            SetPixel(layout, i % 10, i / 10, colours[i / 50 * 2 + i % 10 / 5]);
         return layout;
     }
 
@@ -85,58 +84,56 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // A background colour B, then a picture of colour F whose four 4-pixel
-// columns have alpha 0, 127, 128 and 255, drawn in each blend mode.
-class BlendMode : public Draw2DTest, public ::testing::WithParamInterface<int> {};
+// columns have alpha 0, 127, 128 and 255, tinted by T and drawn in a blend
+// mode at a global alpha (stored as alpha * 255 truncated).
+struct Blend {
+    int mode;
+    float alpha;
+};
+class BlendMode : public Draw2DTest, public ::testing::WithParamInterface<Blend> {};
 
 const uint8_t kB[3] = {200, 100, 50};
 const uint8_t kF[4] = {100, 200, 40, 0};
+const int kT[3] = {255, 128, 192};
 const int kAlphas[4] = {0, 127, 128, 255};
 
-Rgb Expected(int mode, int alpha) {
-    auto mix = [&](double f, double b) {
-        const double a = alpha / 255.0;
-        // Modes 1 to 5: mask, solid, alpha, light, shade.
-        const double by_mode[] = {
-            b, a >= 0.5 ? f : b, f, f * a + b * (1 - a), std::min(255.0, b + f * a), f * b / 255};
-        return int(std::lround(by_mode[mode]));
-    };
-    return {mix(kF[0], kB[0]), mix(kF[1], kB[1]), mix(kF[2], kB[2])};
+int Expected(Blend blend, int alpha, int i) {
+    const double a = alpha / 255.0 * int(blend.alpha * 255) / 255.0;
+    const double f = kF[i] * kT[i] / 255.0, b = kB[i];
+    // Modes 1 to 5: mask, solid, alpha, light, shade.
+    const double by_mode[] = {
+        b, a >= 0.5 ? f : b, f, f * a + b * (1 - a), std::min(255.0, b + f * a), f * b / 255};
+    return int(std::lround(by_mode[blend.mode]));
 }
 
 TEST_P(BlendMode, CombinesKnownColours) {
-    int mode = GetParam();
+    const Blend blend = GetParam();
     TImage* back = Load(SolidLayout(16, 4, 3, kB), 0, "back.png");
     PngLayout layout = SolidLayout(16, 4, 4, kF);
     for (size_t i = 0; i < 16 * 4; ++i)
         layout.rows[i * 4 + 3] = uint8_t(kAlphas[i % 16 / 4]);
     TImage* front = Load(layout, 0, "front.png");
-    SetBlend(2);
     DrawImage(back, -400, -300);
-    SetBlend(mode);
+    SetBlend(blend.mode);
+    SetColor(kT[0], kT[1], kT[2]);
+    SetAlpha(blend.alpha);
     DrawImage(front, -400, -300);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_NEAR_RGB(ReadPixel(4 * i + 1, 1), Expected(mode, kAlphas[i]), 1)
-            << "alpha " << kAlphas[i];
+    for (int i = 0; i < 4; ++i) {
+        const int a = kAlphas[i];
+        const Rgb want{Expected(blend, a, 0), Expected(blend, a, 1), Expected(blend, a, 2)};
+        EXPECT_NEAR_RGB(ReadPixel(4 * i + 1, 1), want, 1) << "alpha " << a;
+    }
 }
 
+// The demo's faded use of alpha and light modes too (section 2: light at 0.4).
 const char* const kModeNames[] = {"Mask", "Solid", "Alpha", "Light", "Shade"};
-INSTANTIATE_TEST_SUITE_P(AllModes, BlendMode, ::testing::Range(1, 6),
-                         [](const auto& info) { return std::string(kModeNames[info.param - 1]); });
-
-// Colour tints a white picture to (255, 128, 0); alpha 0.5 (stored as 127)
-// lays it over blue.
-TEST_F(Draw2DTest, ColourAndGlobalAlphaTintAndFadeAnOpaquePicture) {
-    uint8_t b[3] = {0, 0, 200}, f[3] = {255, 255, 255};
-    TImage* back = Load(SolidLayout(4, 4, 3, b), 0, "back.png");
-    TImage* front = Load(SolidLayout(4, 4, 3, f), 0, "front.png");
-    DrawImage(back, -400, -300);
-    SetBlend(3);
-    SetColor(255, 128, 0);
-    SetAlpha(0.5f);
-    DrawImage(front, -400, -300);
-    // 255 * a, 128 * a and 200 * (1 - a) with a = 127 / 255.
-    EXPECT_NEAR_RGB(ReadPixel(1, 1), (Rgb{127, 64, 100}), 1);
-}
+INSTANTIATE_TEST_SUITE_P(AllModes, BlendMode,
+                         ::testing::Values(Blend{1, 1}, Blend{2, 1}, Blend{3, 1}, Blend{4, 1},
+                                           Blend{5, 1}, Blend{3, 0.5f}, Blend{4, 0.4f}),
+                         [](const auto& info) {
+                             return std::string(kModeNames[info.param.mode - 1]) +
+                                    (info.param.alpha < 1 ? "Faded" : "");
+                         });
 
 // Mask-coloured pixels vanish in mode 1 and carry their neighbours' colour.
 TEST_F(Draw2DTest, MaskedPixelsAreTransparentInMaskMode) {
@@ -149,10 +146,8 @@ TEST_F(Draw2DTest, MaskedPixelsAreTransparentInMaskMode) {
     DrawImage(back, -400, -300);
     SetBlend(1);
     DrawImage(image, -400, -300);
-    EXPECT_EQ(ReadPixel(0, 0), kBlue);
-    EXPECT_EQ(ReadPixel(1, 1), kRed);
-    EXPECT_EQ(ReadPixel(2, 2), kRed);
-    EXPECT_EQ(ReadPixel(2, 1), kBlue);
+    for (auto [x, y, want] : {std::tuple{0, 0, kBlue}, {1, 1, kRed}, {2, 2, kRed}, {2, 1, kBlue}})
+        EXPECT_EQ(ReadPixel(x, y), want) << x << ", " << y;
     // In solid mode the hidden colour shows: the blue of the neighbours.
     SetBlend(2);
     DrawImage(image, -400, -300);
@@ -184,21 +179,14 @@ TEST_F(Draw2DTest, LinesCoverEveryPixelAndTurnAboutTheirStart) {
 // The texture is padded to a power of two; on screen the picture still
 // ends exactly at its last column and row.
 TEST_F(Draw2DTest, Picture600EndsExactlyAtItsEdge) {
-    uint8_t grey[3] = {60, 60, 60}, last_col[3] = {250, 10, 10}, last_row[3] = {10, 250, 10},
-            corner[3] = {10, 10, 250};
+    const uint8_t grey[3] = {60, 60, 60}, edge[3] = {250, 10, 10};
+    const Rgb kEdge{250, 10, 10};
     PngLayout layout = SolidLayout(600, 600, 3, grey);
-    for (int i = 0; i < 600; ++i) {
-        SetPixel(layout, 599, i, last_col);
-        SetPixel(layout, i, 599, last_row);
-    }
-    SetPixel(layout, 599, 599, corner);
-    TImage* image = Load(layout, 0);
-    DrawImage(image, -400, -300);
-    EXPECT_EQ(ReadPixel(599, 0), (Rgb{250, 10, 10}));
-    EXPECT_EQ(ReadPixel(600, 0), kBlack);
-    EXPECT_EQ(ReadPixel(0, 599), (Rgb{10, 250, 10}));
-    EXPECT_EQ(ReadPixel(599, 599), (Rgb{10, 10, 250}));
-    EXPECT_EQ(ReadPixel(0, 600), kBlack);
+    for (int i = 0; i < 600; ++i)
+        SetPixel(layout, 599, i, edge), SetPixel(layout, i, 599, edge);
+    DrawImage(Load(layout, 0), -400, -300);
+    for (auto [x, y] : {std::pair{599, 0}, {0, 599}, {599, 599}, {600, 0}, {0, 600}})
+        EXPECT_EQ(ReadPixel(x, y), x < 600 && y < 600 ? kEdge : kBlack) << x << ", " << y;
 }
 
 } // namespace

@@ -109,8 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BadCase{"Empty", [](Bytes) { return Bytes{}; }},
                       BadCase{"Text", [](Bytes) { return Bytes(40, 'x'); }},
                       BadCase{"CutAfterHeader", [](Bytes b) { return Bytes(&b[0], &b[33]); }},
-                      BadCase{"CutBeforeEnd",
-                              [](Bytes b) { return Bytes(b.begin(), b.end() - 12); }},
+                      BadCase{"CutInImageData",
+                              [](Bytes b) { return Bytes(b.begin(), b.begin() + b.size() / 2); }},
                       BadCase{"CorruptImageData",
                               [](Bytes b) {
                                   b[b.size() / 2] ^= 0x5A;

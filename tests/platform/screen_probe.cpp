@@ -1,13 +1,18 @@
 // Opens the demo's display and shows a frame of four coloured quadrants
 // until Escape, so a screenshot can tell where the frame lands on screen.
+// With an argument it never presents, like a long load.
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 
 #include <SDL_opengl.h>
+#include <unistd.h>
 
-int main() {
+int main(int argc, char**) {
     SetGraphicsDriver(GL2DDriver(), 2);
     Graphics(800, 600, 32, 0, 10);
     HideMouse();
+    while (argc > 1)
+        pause();
     struct Quadrant {
         int x, y; // lower-left corner, GL coordinates
         float r, g, b;

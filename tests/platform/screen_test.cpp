@@ -1,8 +1,11 @@
-// The demo's display on a real X server (Xorg with the dummy driver) at a
-// 1920x1080 desktop, with and without an 800x600 mode and a window manager:
-// the frame fills the largest centred 4:3 area with black bars beside it,
-// and the desktop keeps its mode after Escape and after SIGKILL.
+// The demo's display on a real X server (Xorg with the dummy driver) at
+// 1920x1080 and 1280x1024 desktops, with and without an 800x600 mode and a
+// window manager: the window is black before anything is drawn, the frame
+// fills the largest centred 4:3 area with black bars beside or above it, and
+// the desktop keeps its mode after Escape and after SIGKILL. Under weston's
+// Xwayland the window covers the output in full screen, run after run.
 #include "tests/support/child_process.h"
+#include "tests/support/skip.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -60,38 +64,38 @@ uint32_t Be32(const std::string& s, size_t at) {
     return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
 }
 
-// The 1920x1080 root window as 0xRRGGBB (empty if it is not that): xwd
-// writes a big-endian header, colour entries, then 32-bit pixels in the
-// server's byte order.
-std::vector<uint32_t> Screenshot() {
+// The w x h root window as 0xRRGGBB (empty if it is not that): xwd writes
+// a big-endian header, colour entries, then 32-bit pixels in the server's
+// byte order.
+std::vector<uint32_t> Screenshot(size_t w, size_t h) {
     std::string f = Shell("xwd -root -silent");
-    if (f.size() < 100 || Be32(f, 16) != 1920 || Be32(f, 20) != 1080 || Be32(f, 44) != 32)
-        return {};
+    if (f.size() < 100 || Be32(f, 16) != w || Be32(f, 20) != h || Be32(f, 44) != 32) return {};
     const size_t data = Be32(f, 0) + size_t(Be32(f, 76)) * 12, line = Be32(f, 48);
-    if (f.size() < data + line * 1080) return {};
-    std::vector<uint32_t> rgb(1920 * 1080);
-    for (size_t y = 0; y < 1080; ++y)
-        for (size_t x = 0; x < 1920; ++x) {
+    if (f.size() < data + line * h) return {};
+    std::vector<uint32_t> rgb(w * h);
+    for (size_t y = 0; y < h; ++y)
+        for (size_t x = 0; x < w; ++x) {
             uint32_t v = Be32(f, data + y * line + x * 4);
-            rgb[y * 1920 + x] = (Be32(f, 28) ? v : __builtin_bswap32(v)) & 0xffffff;
+            rgb[y * w + x] = (Be32(f, 28) ? v : __builtin_bswap32(v)) & 0xffffff;
         }
     return rgb;
 }
 
 struct Desktop {
     const char* name;
-    bool has_800x600, window_manager;
+    int width, height;
+    bool has_800x600, window_manager, weston;
 };
 
 class ScreenTest : public ::testing::TestWithParam<Desktop> {
   protected:
     void SetUp() override {
-        if (Shell("for t in Xorg xwd xdotool xrandr; do command -v $t; done | wc -l") != "4\n")
-            GTEST_SKIP() << "Xorg, xwd, xdotool or xrandr is not installed";
+        const std::string tools = "Xorg xwd xdotool xrandr xsetroot xwininfo xprop weston Xwayland";
         dir_ = "/tmp/ninefold-screen-XXXXXX";
-        if (!mkdtemp(&dir_[0])) GTEST_SKIP() << "no temporary directory";
-        StartServer();
-        if (server_ < 0) GTEST_SKIP() << "Xorg with the dummy driver did not start";
+        if (Shell("for t in " + tools + "; do command -v $t; done | wc -l") == "9\n" &&
+            mkdtemp(&dir_[0]))
+            GetParam().weston ? StartWeston() : StartServer();
+        if (server_ < 0) SKIP_OR_FAIL_UNDER_CI("no X server; needs " + tools);
         if (GetParam().window_manager) StartWindowManager();
     }
     void TearDown() override {
@@ -101,20 +105,20 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
         Shell("rm -rf " + dir_);
     }
 
-    // Sync and refresh ranges decide which modes the dummy screen offers:
-    // 67-68 kHz at 59.5-60.5 Hz leaves only 1920x1080.
     void StartServer() {
-        const bool small = GetParam().has_800x600;
+        const Desktop& d = GetParam();
         std::ofstream(dir_ + "/xorg.conf")
             << "Section \"Device\"\n Identifier \"d\"\n Driver \"dummy\"\n VideoRam "
                "65536\nEndSection\n"
             << "Section \"Monitor\"\n Identifier \"m\"\n"
-            << (small ? " HorizSync 30-70\n VertRefresh 50-75\n"
-                      : " HorizSync 67-68\n VertRefresh 59.5-60.5\n")
+            // At 59.5-60.5 Hz, 67-68 kHz leaves only 1920x1080 and 63-65 kHz only 1280x1024.
+            << (d.has_800x600     ? " HorizSync 30-70\n VertRefresh 50-75\n"
+                : d.width == 1920 ? " HorizSync 67-68\n VertRefresh 59.5-60.5\n"
+                                  : " HorizSync 63-65\n VertRefresh 59.5-60.5\n")
             << "EndSection\nSection \"Screen\"\n Identifier \"s\"\n Device \"d\"\n Monitor \"m\"\n"
-            << " DefaultDepth 24\n SubSection \"Display\"\n  Depth 24\n  Modes \"1920x1080\""
-            << (small ? " \"800x600\"" : "")
-            << "\n  Virtual 1920 1080\n EndSubSection\nEndSection\n";
+            << " DefaultDepth 24\n SubSection \"Display\"\n  Depth 24\n  Modes \"" << d.width << "x"
+            << d.height << "\"" << (d.has_800x600 ? " \"800x600\"" : "") << "\n  Virtual "
+            << d.width << " " << d.height << "\n EndSubSection\nEndSection\n";
         int fds[2];
         if (pipe(fds) != 0) return;
         server_ = Spawn({"Xorg", "-config", dir_ + "/xorg.conf", "-noreset", "-nolisten", "tcp",
@@ -129,6 +133,21 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
         close(fds[0]);
     }
 
+    // Headless, with its own runtime directory and socket; X clients reach
+    // it through the Xwayland it starts.
+    void StartWeston() {
+        setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+        unsetenv("WAYLAND_DISPLAY");
+        const std::string log = dir_ + "/weston.log";
+        server_ = Spawn({"weston", "--backend=headless-backend.so", "--xwayland",
+                         "--socket=ninefold-test", "--width=" + std::to_string(GetParam().width),
+                         "--height=" + std::to_string(GetParam().height), "--log=" + log});
+        for (int i = 0; i < 400 && server_ > 0; ++i, usleep(50000))
+            if (std::string x = Shell("sed -n 's/.*listening on display //p' " + log); !x.empty())
+                return (void)setenv("DISPLAY", x.substr(0, x.find('\n')).c_str(), 1);
+        if (server_ > 0) kill(server_, SIGKILL), WaitExit(server_, 5), server_ = -1;
+    }
+
     void StartWindowManager() {
         wm_ = Spawn({"openbox"});
         // The manager announces itself on the root window once it runs.
@@ -139,19 +158,28 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
         ADD_FAILURE() << "openbox did not start";
     }
 
+    static int Scale(int n) { // the frame's side n, scaled to the largest 4:3 area
+        return std::min(GetParam().width * 3, GetParam().height * 4) * n / 2400;
+    }
+
     static std::string Mode() {
         std::string out = Shell("xrandr --current");
         size_t at = out.find("current ");
         return at == std::string::npos ? out : out.substr(at + 8, out.find(',', at) - at - 8);
     }
 
-    // Starts the probe and waits until its frame is on screen.
-    static pid_t ShowProbe(std::vector<uint32_t>& shot) {
-        pid_t pid = Spawn({SCREEN_PROBE});
-        for (int i = 0; i < 300 && pid > 0;
-             ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
-            if ((shot = Screenshot()).size() && shot[270 * 1920 + 600] == 0xff0000 &&
-                shot[810 * 1920 + 1320] == 0xffffff)
+    // Starts the probe and waits until its frame (or, while it loads,
+    // black) is on screen.
+    static pid_t ShowProbe(std::vector<uint32_t>& shot, bool loading = false) {
+        const int w = GetParam().width, h = GetParam().height, x0 = (w - Scale(800)) / 2,
+                  y0 = (h - Scale(600)) / 2;
+        pid_t pid = loading ? Spawn({SCREEN_PROBE, "load"}) : Spawn({SCREEN_PROBE});
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+        for (; pid > 0 && std::chrono::steady_clock::now() < end; usleep(50000))
+            if ((shot = Screenshot(w, h)).size() &&
+                (loading ? std::count(shot.begin(), shot.end(), 0u) == w * h
+                         : shot[(y0 + Scale(150)) * w + x0 + Scale(200)] == 0xff0000 &&
+                               shot[(y0 + Scale(450)) * w + x0 + Scale(600)] == 0xffffff))
                 break;
         return pid;
     }
@@ -161,28 +189,58 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
 };
 
 TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
+    const int w = GetParam().width, h = GetParam().height;
+    if (GetParam().weston) {
+        for (int run = 0; run < 8; ++run) {
+            // The window as the X server has it: SDL reports full screen even
+            // where the window manager dropped the request.
+            const char* window =
+                "xwininfo -name ninefold | awk '/Absolute|Width:|Height:/{printf "
+                "\"%s \", $NF}'; xprop -name ninefold _NET_WM_STATE | grep -o _FULLSCREEN";
+            const std::string full =
+                "0 0 " + std::to_string(w) + " " + std::to_string(h) + " _FULLSCREEN\n";
+            pid_t probe = Spawn({SCREEN_PROBE});
+            for (int i = 0; i < 200 && Shell(window) != full; ++i)
+                usleep(50000);
+            EXPECT_EQ(Shell(window), full) << "run " << run;
+            kill(probe, SIGTERM);
+            EXPECT_EQ(WaitExit(probe, 10), 0);
+        }
+        return;
+    }
     const std::string before = Mode();
-    ASSERT_EQ(before, "1920 x 1080");
+    ASSERT_EQ(before, std::to_string(w) + " x " + std::to_string(h));
     ASSERT_EQ(Shell("xrandr --current").find("800x600") != std::string::npos,
               GetParam().has_800x600)
         << "the test server's modes are not as intended";
 
+    // Black while loading, over a desktop that is not.
     std::vector<uint32_t> shot;
-    pid_t probe = ShowProbe(shot);
+    Shell("xsetroot -solid '#ff00ff'");
+    pid_t probe = ShowProbe(shot, true);
+    EXPECT_EQ(std::count(shot.begin(), shot.end(), 0u), w * h) << "the desktop shows through";
+    kill(probe, SIGKILL);
+    WaitExit(probe, 10);
+
+    probe = ShowProbe(shot);
     ASSERT_GT(probe, 0);
     ASSERT_FALSE(shot.empty());
-    // 800x600 scaled by 1080/600 = 1.8 is 1440x1080, from x = 240 to 1680.
     // Three pixels of slack where the scaling filter blends neighbours.
+    const int fw = Scale(800), fh = Scale(600), x0 = (w - fw) / 2, y0 = (h - fh) / 2;
     int bar_pixels_lit = 0;
-    for (int y = 0; y < 1080; ++y)
-        for (int x : {0, 120, 236, 1683, 1800, 1919})
-            bar_pixels_lit += shot[y * 1920 + x] != 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            bar_pixels_lit += (x < x0 - 3 || x >= x0 + fw + 3 || y < y0 - 3 || y >= y0 + fh + 3) &&
+                              shot[y * w + x] != 0;
     EXPECT_EQ(bar_pixels_lit, 0);
-    const int inside[][3] = {{243, 3, 0xff0000},     {956, 536, 0xff0000},  {964, 3, 0x00ff00},
-                             {1676, 536, 0x00ff00},  {243, 1076, 0x0000ff}, {956, 544, 0x0000ff},
-                             {1676, 1076, 0xffffff}, {964, 544, 0xffffff}};
-    for (const auto& e : inside)
-        EXPECT_EQ(shot[e[1] * 1920 + e[0]], uint32_t(e[2])) << "at " << e[0] << "," << e[1];
+    // Each quadrant's colour four pixels inside its corners.
+    const uint32_t colours[2][2] = {{0xff0000, 0x00ff00}, {0x0000ff, 0xffffff}};
+    for (int i = 0; i < 16; ++i) {
+        const int row = i >> 3, col = i >> 2 & 1;
+        const int x = x0 + col * fw / 2 + (i & 1 ? fw / 2 - 4 : 4);
+        const int y = y0 + row * fh / 2 + (i & 2 ? fh / 2 - 4 : 4);
+        EXPECT_EQ(shot[y * w + x], colours[row][col]) << "at " << x << "," << y;
+    }
     EXPECT_EQ(Mode(), before) << "the mode changed while the demo showed";
 
     Shell("xdotool key Escape");
@@ -196,21 +254,27 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, ScreenTest,
-                         ::testing::Values(Desktop{"Bare800x600", true, false},
-                                           Desktop{"BareNative", false, false},
-                                           Desktop{"Openbox800x600", true, true},
-                                           Desktop{"OpenboxNative", false, true}),
+                         ::testing::Values(Desktop{"Bare800x600", 1920, 1080, true, false, false},
+                                           Desktop{"BareNative", 1920, 1080, false, false, false},
+                                           Desktop{"Openbox800x600", 1920, 1080, true, true, false},
+                                           Desktop{"OpenboxNative", 1920, 1080, false, true, false},
+                                           Desktop{"Bare1280x1024", 1280, 1024, false, false,
+                                                   false},
+                                           Desktop{"Weston", 1920, 1080, false, false, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Over ssh or from a service: nothing to show on, so nothing is loaded or
-// played; one line says why.
+// Over ssh, su or from a service: nothing to show on, or a stale DISPLAY
+// without a runtime directory; nothing is loaded or played; one line says why.
 TEST(NoDisplay, OneLineAndStatusOne) {
-    ChildResult run = RunChild(NINEFOLD_BIN, "/", {"DISPLAY=", "WAYLAND_DISPLAY="}, 20);
-    EXPECT_TRUE(run.exited);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_LT(run.seconds, 5);
-    EXPECT_NE(run.err.find("no display"), std::string::npos) << run.err;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    for (const char* display : {"DISPLAY=", "DISPLAY=:4093"}) {
+        ChildResult run =
+            RunChild(NINEFOLD_BIN, "/", {display, "WAYLAND_DISPLAY=", "XDG_RUNTIME_DIR="}, 20);
+        EXPECT_TRUE(run.exited);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_LT(run.seconds, 5);
+        EXPECT_NE(run.err.find("no display"), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 namespace {
 // A square from (-1,-1) to (1,1) at depth z, facing the viewer, with texture
@@ -39,19 +40,16 @@ TEST_F(GLTest, LitTexturedQuadShowsItsTextureInPlace) {
     gldone();
     // Each corner (+-1, +-1, -2) is d = sqrt(146) = 12.083 from the light, at
     // cos = 12 / d, dimmed by 1 / (1 + 0.02 d): 255 * 0.5 * 0.99313 / 1.24166
-    // = 102.0 of each texel.
-    EXPECT_NEAR_RGB(ReadPixel(300, 200), (Rgb{102, 0, 0}), 2);
-    EXPECT_NEAR_RGB(ReadPixel(500, 200), (Rgb{0, 102, 0}), 2);
-    EXPECT_NEAR_RGB(ReadPixel(300, 400), (Rgb{0, 0, 102}), 2);
-    EXPECT_NEAR_RGB(ReadPixel(500, 400), (Rgb{102, 102, 102}), 2);
-    EXPECT_EQ(ReadPixel(150, 300), kBlack); // outside the quad (x 200..600)
-    EXPECT_EQ(ReadPixel(400, 50), kBlack);  // above it (y 100..500)
+    // = 102.0 of each texel; outside the quad (x 200..600, y 100..500) black.
+    const std::tuple<int, int, Rgb> kChecks[] = {
+        {300, 200, {102, 0, 0}},     {500, 200, {0, 102, 0}}, {300, 400, {0, 0, 102}},
+        {500, 400, {102, 102, 102}}, {150, 300, kBlack},      {400, 50, kBlack}};
+    for (auto [x, y, want] : kChecks)
+        EXPECT_NEAR_RGB(ReadPixel(x, y), want, 2) << x << ", " << y;
     delete_scene(s);
 }
 
-class PivotTurn : public GLTest, public ::testing::WithParamInterface<int32_t> {};
-
-TEST_P(PivotTurn, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
+TEST_F(GLTest, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
     // Hinge at (-1, 0, -3), axis +z (towards the viewer); a green bar runs from
     // the hinge to x = 1. Turned 90 degrees it points up.
     scene* s =
@@ -70,36 +68,29 @@ TEST_P(PivotTurn, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
         bar->angle = angle;
         ResetFrame();
         glsetup(1.0f);
-        render_scene(s, GetParam());
+        render_scene(s, RENDER_SOLID | RENDER_UNLIT);
         gldone();
         // At distance 3 one unit is 133.3 pixels; the hinge is at (266.7, 300).
-        bool up = angle == 90.0f;
-        EXPECT_EQ(ReadPixel(400, 300) == green, !up) << "angle " << angle;
-        EXPECT_EQ(ReadPixel(520, 300) == green, !up) << "angle " << angle;
-        EXPECT_EQ(ReadPixel(267, 233) == green, up) << "angle " << angle;
-        EXPECT_EQ(ReadPixel(267, 180) == green, up) << "angle " << angle;
-        EXPECT_EQ(ReadPixel(267, 420), kBlack) << "angle " << angle; // never below
-        // The pivot's square (x 180..220) and triangle (to x 667, y 293..300).
-        EXPECT_EQ(ReadPixel(200, 300), kBlack) << "angle " << angle;
-        EXPECT_EQ(ReadPixel(660, 299), kBlack) << "angle " << angle;
+        // The bar lies along y 300 or up x 267; nothing below the hinge; the
+        // pivot's square (x 180..220) and triangle (to x 667, y 293..300) unseen.
+        const bool up = angle == 90.0f;
+        const std::tuple<int, int, bool> kGreen[] = {
+            {400, 300, !up},   {520, 300, !up},   {267, 233, up},   {267, 180, up},
+            {267, 420, false}, {200, 300, false}, {660, 299, false}};
+        for (auto [x, y, want] : kGreen)
+            EXPECT_EQ(ReadPixel(x, y), want ? green : kBlack) << x << ", " << y << " at " << angle;
     }
     delete_scene(s);
 }
 
-INSTANTIATE_TEST_SUITE_P(SceneRender, PivotTurn,
-                         ::testing::Values(RENDER_SOLID | RENDER_UNLIT, RENDER_OUTLINE));
-
-// A cube from (-1,-1,-3) to (1,1,-5), faces wound counter-clockwise outside.
-std::string Cube() {
-    return "v -1 -1 -3\nv 1 -1 -3\nv 1 1 -3\nv -1 1 -3\n"
-           "v -1 -1 -5\nv 1 -1 -5\nv 1 1 -5\nv -1 1 -5\nvn 0 0 1\n"
-           "o cube\ng c\nusemtl yellow\n"
-           "f 1//1 2//1 3//1 4//1\nf 6//1 5//1 8//1 7//1\nf 2//1 6//1 7//1 3//1\n"
-           "f 1//1 4//1 8//1 5//1\nf 4//1 3//1 7//1 8//1\nf 1//1 5//1 6//1 2//1\n";
-}
-
+// A yellow cube from (-1,-1,-3) to (1,1,-5), faces wound counter-clockwise outside.
 TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
-    scene* s = LoadFiles("mtllib s.mtl\n" + Cube(), "newmtl yellow\nKd 1 1 0\n");
+    scene* s = LoadFiles("mtllib s.mtl\nv -1 -1 -3\nv 1 -1 -3\nv 1 1 -3\nv -1 1 -3\n"
+                         "v -1 -1 -5\nv 1 -1 -5\nv 1 1 -5\nv -1 1 -5\nvn 0 0 1\n"
+                         "o cube\ng c\nusemtl yellow\n"
+                         "f 1//1 2//1 3//1 4//1\nf 6//1 5//1 8//1 7//1\nf 2//1 6//1 7//1 3//1\n"
+                         "f 1//1 4//1 8//1 5//1\nf 4//1 3//1 7//1 8//1\nf 1//1 5//1 6//1 2//1\n",
+                         "newmtl yellow\nKd 1 1 0\n");
     ASSERT_NE(s, nullptr);
     for (int frame = 0; frame < 2; ++frame) {
         glClearColor(0, 0, 1, 1);
@@ -109,17 +100,15 @@ TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
         render_scene(s, RENDER_OUTLINE);
         gldone();
         glClearColor(0, 0, 0, 1);
-        // The front face spans x 266.7..533.3 and y 166.7..433.3; the 8-pixel
-        // edge lines stick out 4 pixels beyond it.
-        EXPECT_EQ(ReadPixel(400, 300), (Rgb{255, 255, 0})) << "frame " << frame; // unlit
-        // The lines lie behind the faces they border: the face keeps its edge.
-        EXPECT_EQ(ReadPixel(269, 300), (Rgb{255, 255, 0})) << "frame " << frame;
-        EXPECT_EQ(ReadPixel(400, 168), (Rgb{255, 255, 0})) << "frame " << frame;
-        EXPECT_EQ(ReadPixel(536, 300), kBlack) << "frame " << frame;
-        EXPECT_EQ(ReadPixel(264, 300), kBlack) << "frame " << frame;
-        EXPECT_EQ(ReadPixel(400, 436), kBlack) << "frame " << frame;
-        EXPECT_EQ(ReadPixel(400, 164), kBlack) << "frame " << frame;
-        EXPECT_EQ(ReadPixel(545, 300), (Rgb{0, 0, 255})) << "frame " << frame;
+        // The front face spans x 266.7..533.3 and y 166.7..433.3, unlit yellow
+        // to its edges: its 8-pixel edge lines lie behind it and show black
+        // for 4 pixels beyond; the blue background past them.
+        const Rgb yellow{255, 255, 0}, blue{0, 0, 255};
+        const std::tuple<int, int, Rgb> kChecks[] = {
+            {400, 300, yellow}, {269, 300, yellow}, {400, 168, yellow}, {536, 300, kBlack},
+            {264, 300, kBlack}, {400, 436, kBlack}, {400, 164, kBlack}, {545, 300, blue}};
+        for (auto [x, y, want] : kChecks)
+            EXPECT_EQ(ReadPixel(x, y), want) << x << ", " << y << " frame " << frame;
     }
     delete_scene(s);
 }

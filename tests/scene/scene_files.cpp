@@ -2,16 +2,14 @@
 
 #include "scene/scene.h"
 
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 namespace {
 void WriteFile(const std::string& path, const std::string& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) throw std::runtime_error("cannot write " + path);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
+    if (!(std::ofstream(path, std::ios::binary) << bytes))
+        throw std::runtime_error("cannot write " + path);
 }
 } // namespace
 

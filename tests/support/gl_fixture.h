@@ -15,25 +15,14 @@ std::ostream& operator<<(std::ostream& os, const Rgb& c);
 
 // Reads the frame being drawn; x, y from the top-left corner of the screen.
 Rgb ReadPixel(int x, int y);
-std::vector<uint8_t> ReadFrame(); // 800*600 RGB, top row first
+std::vector<uint8_t> ReadFrame(); // 800*600 RGB as read back: look pixels up with FramePixel
 // Maximum channel difference between a pixel and an expected colour.
 int ColorDistance(Rgb a, Rgb b);
 
 // Solid rectangle through a scissored clear: exact pixels, no blending.
 void FillRect(int x, int y, int w, int h, Rgb c);
-// The whole screen in a smooth gradient: red grows to the right, green
-// downwards, blue fixed at 128; the red and green at a pixel centre.
-void FillGradient();
-inline float GradientRed(float x) {
-    return x / 800 * 255;
-}
-inline float GradientGreen(float y) {
-    return y / 600 * 255;
-}
 
-Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y);
-// Exact match of the back buffer; a failure counts and names differences.
-::testing::AssertionResult FrameEquals(const std::vector<uint8_t>& want);
+Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y); // x, y from the top left
 
 // Black frame, centred 2D projection (-400..400, -300..300) and the 2D
 // layer's start-up state (solid blend, white, unturned, unscaled).

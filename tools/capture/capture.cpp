@@ -9,6 +9,7 @@
 #include "platform/audio/audio.h"
 #include "platform/clock.h"
 #include "platform/graphics.h"
+#include "platform/keyboard.h"
 #include "platform/stop_signal.h"
 
 #include <atomic>

@@ -102,7 +102,7 @@ int16_t WavSample(const std::string& wav, int64_t frame, int channel) {
 // last frame's interval: frame 1355 (135.5 s) ends at 135600 ms, sample 5979960.
 TEST_F(CaptureReference, SoundtrackIsTheMusicThenTheEndingsRestarts) {
     ASSERT_EQ(run_.status, 0) << run_.log;
-    const std::string wav = ReadFileBytes(run_.out + "/ninefold.wav");
+    const std::string wav = ReadWholeFile(run_.out + "/ninefold.wav");
     ASSERT_EQ(wav.size(), 44u + 5979960u * 4u);
     std::unique_ptr<TAudioSample> music(
         LoadAudioSample((std::string(CAPTURE_DATA_PARENT) + "/data/music.ogg").c_str()));

@@ -1,16 +1,10 @@
 #include "tests/capture/tool_run.h"
 
-#include "tests/support/child_process.h"
-
 #include <filesystem>
 
 ToolRun::~ToolRun() {
     std::error_code ignored;
     if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-}
-
-std::string ReadFileBytes(const std::string& path) {
-    return ReadWholeFile(path);
 }
 
 void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run, const std::string& shell,

@@ -2,6 +2,8 @@
 // what it wrote.
 #pragma once
 
+#include "tests/support/child_process.h"
+
 #include <string>
 #include <vector>
 
@@ -21,4 +23,3 @@ struct ToolRun {
 // runs as "$@" of `sh -c shell` in run->dir (outputs in out/) for limit_s.
 void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run,
                     const std::string& shell = "exec \"$@\"", double limit_s = 1100);
-std::string ReadFileBytes(const std::string& path);

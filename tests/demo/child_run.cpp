@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -37,7 +38,8 @@ Scratch::Scratch(const std::vector<std::string>& leave_out) {
 }
 
 Scratch::~Scratch() {
-    std::system(("rm -rf '" + dir_ + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
 }
 
 ChildResult Scratch::Run(const std::vector<std::string>& env, double limit_s) {

@@ -11,8 +11,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,40 +22,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
-            out.append(buf, n);
-        pclose(p);
-    }
-    return out;
-}
-
-// Starts a program with this process's environment (DISPLAY set by the test).
-pid_t Spawn(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
-}
-
-// The child's exit status (128 + signal when killed), or -1 if it ran on.
-int WaitExit(pid_t pid, int limit_s) {
-    for (int i = 0, status = 0; i < limit_s * 50; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-}
 
 uint32_t Be32(const std::string& s, size_t at) {
     auto b = [&](size_t i) { return uint32_t(uint8_t(s[at + i])); };
@@ -100,8 +65,8 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
     }
     void TearDown() override {
         for (pid_t pid : {wm_, server_})
-            if (pid > 0 && (kill(pid, SIGTERM), WaitExit(pid, 10) < 0))
-                kill(pid, SIGKILL), WaitExit(pid, 5);
+            if (pid > 0 && (kill(pid, SIGTERM), WaitChild(pid, 10) < 0))
+                kill(pid, SIGKILL), WaitChild(pid, 5);
         Shell("rm -rf " + dir_);
     }
 
@@ -121,15 +86,16 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
             << d.width << " " << d.height << "\n EndSubSection\nEndSection\n";
         int fds[2];
         if (pipe(fds) != 0) return;
-        server_ = Spawn({"Xorg", "-config", dir_ + "/xorg.conf", "-noreset", "-nolisten", "tcp",
-                         "-logfile", dir_ + "/xorg.log", "-displayfd", std::to_string(fds[1])});
+        server_ =
+            SpawnChild({"Xorg", "-config", dir_ + "/xorg.conf", "-noreset", "-nolisten", "tcp",
+                        "-logfile", dir_ + "/xorg.log", "-displayfd", std::to_string(fds[1])});
         close(fds[1]);
         pollfd p = {fds[0], POLLIN, 0};
         char number[16] = {};
         if (server_ > 0 && poll(&p, 1, 20000) == 1 && read(fds[0], number, sizeof number - 1) > 0)
             setenv("DISPLAY", (":" + std::to_string(std::atoi(number))).c_str(), 1);
         else if (server_ > 0)
-            kill(server_, SIGKILL), WaitExit(server_, 5), server_ = -1;
+            kill(server_, SIGKILL), WaitChild(server_, 5), server_ = -1;
         close(fds[0]);
     }
 
@@ -139,17 +105,18 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
         setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
         unsetenv("WAYLAND_DISPLAY");
         const std::string log = dir_ + "/weston.log";
-        server_ = Spawn({"weston", "--backend=headless-backend.so", "--xwayland",
-                         "--socket=ninefold-test", "--width=" + std::to_string(GetParam().width),
-                         "--height=" + std::to_string(GetParam().height), "--log=" + log});
+        server_ =
+            SpawnChild({"weston", "--backend=headless-backend.so", "--xwayland",
+                        "--socket=ninefold-test", "--width=" + std::to_string(GetParam().width),
+                        "--height=" + std::to_string(GetParam().height), "--log=" + log});
         for (int i = 0; i < 400 && server_ > 0; ++i, usleep(50000))
             if (std::string x = Shell("sed -n 's/.*listening on display //p' " + log); !x.empty())
                 return (void)setenv("DISPLAY", x.substr(0, x.find('\n')).c_str(), 1);
-        if (server_ > 0) kill(server_, SIGKILL), WaitExit(server_, 5), server_ = -1;
+        if (server_ > 0) kill(server_, SIGKILL), WaitChild(server_, 5), server_ = -1;
     }
 
     void StartWindowManager() {
-        wm_ = Spawn({"openbox"});
+        wm_ = SpawnChild({"openbox"});
         // The manager announces itself on the root window once it runs.
         for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
             if (Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
@@ -173,7 +140,7 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
     static pid_t ShowProbe(std::vector<uint32_t>& shot, bool loading = false) {
         const int w = GetParam().width, h = GetParam().height, x0 = (w - Scale(800)) / 2,
                   y0 = (h - Scale(600)) / 2;
-        pid_t pid = loading ? Spawn({SCREEN_PROBE, "load"}) : Spawn({SCREEN_PROBE});
+        pid_t pid = loading ? SpawnChild({SCREEN_PROBE, "load"}) : SpawnChild({SCREEN_PROBE});
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
         for (; pid > 0 && std::chrono::steady_clock::now() < end; usleep(50000))
             if ((shot = Screenshot(w, h)).size() &&
@@ -199,12 +166,12 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
                 "\"%s \", $NF}'; xprop -name ninefold _NET_WM_STATE | grep -o _FULLSCREEN";
             const std::string full =
                 "0 0 " + std::to_string(w) + " " + std::to_string(h) + " _FULLSCREEN\n";
-            pid_t probe = Spawn({SCREEN_PROBE});
+            pid_t probe = SpawnChild({SCREEN_PROBE});
             for (int i = 0; i < 200 && Shell(window) != full; ++i)
                 usleep(50000);
             EXPECT_EQ(Shell(window), full) << "run " << run;
             kill(probe, SIGTERM);
-            EXPECT_EQ(WaitExit(probe, 10), 0);
+            EXPECT_EQ(WaitChild(probe, 10), 0);
         }
         return;
     }
@@ -220,7 +187,7 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
     pid_t probe = ShowProbe(shot, true);
     EXPECT_EQ(std::count(shot.begin(), shot.end(), 0u), w * h) << "the desktop shows through";
     kill(probe, SIGKILL);
-    WaitExit(probe, 10);
+    WaitChild(probe, 10);
 
     probe = ShowProbe(shot);
     ASSERT_GT(probe, 0);
@@ -244,12 +211,12 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
     EXPECT_EQ(Mode(), before) << "the mode changed while the demo showed";
 
     Shell("xdotool key Escape");
-    EXPECT_EQ(WaitExit(probe, 10), 0) << "Escape did not end the program with status 0";
+    EXPECT_EQ(WaitChild(probe, 10), 0) << "Escape did not end the program with status 0";
     EXPECT_EQ(Mode(), before);
     probe = ShowProbe(shot);
     ASSERT_GT(probe, 0);
     kill(probe, SIGKILL);
-    EXPECT_EQ(WaitExit(probe, 10), 128 + SIGKILL);
+    EXPECT_EQ(WaitChild(probe, 10), 256 + SIGKILL);
     EXPECT_EQ(Mode(), before);
 }
 

@@ -25,58 +25,82 @@ std::string MakeTempDir() {
     return dir ? dir : "";
 }
 
-ChildResult RunChild(const std::string& program, const std::string& cwd,
-                     const std::vector<std::string>& env, double limit_s,
-                     const std::function<void()>& during, const std::vector<std::string>& args) {
+int SpawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+               const std::string& cwd, const std::string& err_path) {
     std::vector<std::string> vars = env;
     auto name_of = [](const std::string& v) { return v.substr(0, v.find('=') + 1); };
     for (char** e = environ; *e; ++e)
         if (std::none_of(env.begin(), env.end(),
                          [&](auto& v) { return name_of(v) == name_of(*e); }))
             vars.push_back(*e);
-    std::vector<char*> envp;
+    std::vector<char*> envp, args;
     for (std::string& v : vars)
         envp.push_back(&v[0]);
     envp.push_back(nullptr);
-
-    const std::string err_dir = MakeTempDir();
-    const std::string err_path = err_dir + "/stderr.txt";
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str()); // program paths are absolute
-    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const auto start = std::chrono::steady_clock::now();
-    int rc = posix_spawn(&pid, program.c_str(), &fa, nullptr, argv.data(), envp.data());
+    if (!err_path.empty())
+        posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+    if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&fa, cwd.c_str());
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data());
     posix_spawn_file_actions_destroy(&fa);
-    ChildResult r;
-    if (rc != 0) return r;
+    return rc == 0 ? pid : -1;
+}
 
+int WaitChild(int pid, double limit_s) {
+    const auto start = std::chrono::steady_clock::now();
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) != pid) {
+        if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >
+            limit_s)
+            return -1;
+        usleep(20000); // polling the child, not pacing the test
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 256 + WTERMSIG(status);
+}
+
+std::string Shell(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;)
+            out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+ChildResult RunChild(const std::string& program, const std::string& cwd,
+                     const std::vector<std::string>& env, double limit_s,
+                     const std::function<void()>& during, const std::vector<std::string>& args) {
+    const std::string err_dir = MakeTempDir();
+    const std::string err_path = err_dir + "/stderr.txt";
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const auto start = std::chrono::steady_clock::now();
+    const int pid = SpawnChild(argv, env, cwd, err_path);
+    ChildResult r;
+    if (pid < 0) return r;
     if (during) {
         // Blocks until the child has mapped its window (or has gone).
-        std::string wait =
-            "timeout 20 xdotool search --sync --pid " + std::to_string(pid) + " >/dev/null 2>&1";
-        (void)std::system(wait.c_str());
+        Shell("timeout 20 xdotool search --sync --pid " + std::to_string(pid) + " >/dev/null 2>&1");
         during();
     }
-    auto elapsed = [&] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    int status = 0;
-    pid_t done = 0;
-    while ((done = waitpid(pid, &status, WNOHANG)) == 0 && elapsed() <= limit_s)
-        usleep(20000); // polling the child, not pacing the test
-    if (done == 0) {
+    const double left =
+        limit_s - std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const int status = WaitChild(pid, left);
+    if (status < 0) {
         kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
+        WaitChild(pid, 1e9);
     } else {
-        r.seconds = elapsed();
-        r.exited = WIFEXITED(status);
-        r.status = r.exited ? WEXITSTATUS(status) : -1;
+        r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        r.exited = status < 256;
+        r.status = r.exited ? status : -1;
     }
     r.err = ReadWholeFile(err_path);
     std::filesystem::remove_all(err_dir);

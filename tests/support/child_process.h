@@ -1,6 +1,6 @@
-// Runs a program as a child process (with the given arguments) in a chosen working
-// directory, with stderr collected and a time limit. Used by the tests that
-// start the real ninefold binary.
+// The one way the tests start programs: a child in a chosen working
+// directory with stderr collected and a time limit (RunChild), or started and
+// waited for by the caller (SpawnChild, WaitChild), and a shell command's output.
 #pragma once
 
 #include <functional>
@@ -21,6 +21,16 @@ ChildResult RunChild(const std::string& program, const std::string& cwd,
                      const std::vector<std::string>& env, double limit_s,
                      const std::function<void()>& during = {},
                      const std::vector<std::string>& args = {});
+
+// Starts argv[0], searched in PATH, with this process's environment plus `env`
+// and stderr to err_path when given; -1 when it cannot start.
+int SpawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+               const std::string& cwd = "", const std::string& err_path = "");
+// The child's exit status, 256 + signal when a signal ended it, or -1 while it
+// still runs after limit_s (it is left running).
+int WaitChild(int pid, double limit_s);
+// What a shell command wrote on stdout.
+std::string Shell(const std::string& command);
 
 std::string ReadWholeFile(const std::string& path);
 std::string MakeTempDir(); // under /tmp, fresh

@@ -110,9 +110,13 @@ bool FindDataDirectory() {
     return false;
 }
 
-bool DataDirectoryMissing() { return missing; }
+bool DataDirectoryMissing() {
+    return missing;
+}
 
-const char* DataDirectoriesTried() { return tried_text.c_str(); }
+const char* DataDirectoriesTried() {
+    return tried_text.c_str();
+}
 
 std::FILE* OpenDataFile(const char* path, int64_t max_bytes, int64_t* bytes, std::string* reason) {
     // O_NONBLOCK: opening a FIFO or a device must not wait for a writer.

@@ -2,7 +2,7 @@
 
 #include <csignal>
 
-void DemoMain();  // the program's main, defined by the program that links the entry
+void DemoMain(); // the program's main, defined by the program that links the entry
 
 int main(int, char**) {
     std::signal(SIGPIPE, SIG_IGN);

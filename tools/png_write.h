@@ -7,5 +7,5 @@
 #include <string>
 
 // channels is 3 (RGB) or 4 (RGBA); level is the zlib compression level 0-9.
-bool WritePng8(const std::string& path, int width, int height, int channels,
-               const uint8_t* pixels, int level, std::string* error);
+bool WritePng8(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
+               int level, std::string* error);

@@ -17,8 +17,7 @@ bool write_pages(FILE* f, ogg_stream_state& os, bool flush) {
     return true;
 }
 
-bool encode(FILE* f, vorbis_info& vi, const float* pcm, size_t frames,
-            const VorbisSettings& s) {
+bool encode(FILE* f, vorbis_info& vi, const float* pcm, size_t frames, const VorbisSettings& s) {
     vorbis_comment vc;
     vorbis_comment_init(&vc);
     for (const auto& tag : s.tags)

@@ -140,22 +140,22 @@ TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
 // Scenes are checked first and in order, before the soundtrack and pictures.
 INSTANTIATE_TEST_SUITE_P(
     StartUp, HostileData,
-    testing::Values(
-        C{"MissingScene1", "scene1.obj", nullptr, Missing, "not found (looked in "},
-        C{"TextAsPicture", "img12.png", nullptr, Text, "PNG"},
-        C{"FifoTexture", "scene1.mtl", "map_Kd fifo.tga", Fifo, "not a regular file"},
-        C{"DeviceScene", "scene1.obj", nullptr, Device, "outside the data"},
-        C{"HugePicture", "img07.png", nullptr, HugePicture, "16384"},
-        C{"LyingOgg", "music.ogg", nullptr, LyingOgg, "limit"},
-        C{"HugeTextureHeader", "scene1.mtl", "map_Kd huge.tga", HugeTga, "32768"},
-        C{"VorbisSetupBomb", "music.ogg", nullptr, VorbisBomb, "codebook"},
-        C{"ChainedOgg", "music.ogg", nullptr, Chained, "chained"},
-        C{"TrailingInflate", "img29.png", nullptr, TrailingInflate, "cannot open"},
-        C{"TextureLinkedOut", "scene1.mtl", "map_Kd out.tga", Device, "outside the data"},
-        C{"TextureUpTheTree", "scene1.mtl", "map_Kd ../../../../etc/shadow", nullptr,
-          "outside the data"},
-        C{"ControlCharacters", "scene1.mtl", "map_Kd \x1b]0;owned\x07\x1b[31m\xc2\x9bred.tga",
-          nullptr, "\\x1b]0;owned"}),
+    testing::Values(C{"MissingScene1", "scene1.obj", nullptr, Missing, "not found (looked in "},
+                    C{"TextAsPicture", "img12.png", nullptr, Text, "PNG"},
+                    C{"FifoTexture", "scene1.mtl", "map_Kd fifo.tga", Fifo, "not a regular file"},
+                    C{"DeviceScene", "scene1.obj", nullptr, Device, "outside the data"},
+                    C{"HugePicture", "img07.png", nullptr, HugePicture, "16384"},
+                    C{"LyingOgg", "music.ogg", nullptr, LyingOgg, "limit"},
+                    C{"HugeTextureHeader", "scene1.mtl", "map_Kd huge.tga", HugeTga, "32768"},
+                    C{"VorbisSetupBomb", "music.ogg", nullptr, VorbisBomb, "codebook"},
+                    C{"ChainedOgg", "music.ogg", nullptr, Chained, "chained"},
+                    C{"TrailingInflate", "img29.png", nullptr, TrailingInflate, "cannot open"},
+                    C{"TextureLinkedOut", "scene1.mtl", "map_Kd out.tga", Device,
+                      "outside the data"},
+                    C{"TextureUpTheTree", "scene1.mtl", "map_Kd ../../../../etc/shadow", nullptr,
+                      "outside the data"},
+                    C{"ControlCharacters", "scene1.mtl",
+                      "map_Kd \x1b]0;owned\x07\x1b[31m\xc2\x9bred.tga", nullptr, "\\x1b]0;owned"}),
     [](const testing::TestParamInfo<HostileCase>& i) { return std::string(i.param.label); });
 
 } // namespace

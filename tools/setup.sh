@@ -14,5 +14,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
   libgtest-dev googletest libbenchmark-dev \
   xvfb xauth xdotool x11-utils x11-xserver-utils x11-apps \
   xserver-xorg-core xserver-xorg-video-dummy openbox weston xwayland ffmpeg \
-  clang libclang-rt-dev \
+  clang libclang-rt-dev clang-format \
   desktop-file-utils file dpkg-dev

@@ -68,13 +68,17 @@ std::string InterruptedLine(int sig) {
     return line;
 }
 
-// Main thread, at the next frame or key test: Escape ends the demo through
-// its common exit, and the writer stops writing.
+// Escape ends the demo through its common exit after the current frame.
+void EndDemo() {
+    InjectKeyDown(kEscapeKey);
+    InjectKeyUp(kEscapeKey);
+}
+
+// Main thread, at the next frame or key test; the writer stops writing.
 void StopAtPoll(int sig) {
     int none = 0;
     stop_signal.compare_exchange_strong(none, sig);
-    InjectKeyDown(kEscapeKey);
-    InjectKeyUp(kEscapeKey);
+    EndDemo();
 }
 
 // Watchdog thread: no frame came in time (a load, a blocked write, ffmpeg's
@@ -95,13 +99,9 @@ int32_t VirtualClock(void* user) {
     return static_cast<CaptureRun*>(user)->now.load();
 }
 
-bool FramesAtMode(const CaptureOptions& o) {
-    return !o.frames_at_ms.empty();
-}
-
 bool IsWritten(const CaptureRun& r, int32_t t) {
     const CaptureOptions& o = *r.options;
-    if (!FramesAtMode(o)) return o.from_ms <= t && t <= o.to_ms;
+    if (!o.frames_at()) return o.from_ms <= t && t <= o.to_ms;
     for (int32_t at : o.frames_at_ms)
         if (FirstFrameAtOrAfter(at, o.fps) == r.frame) return true;
     return false;
@@ -120,25 +120,21 @@ void OnFlip(void* user) {
         mapped = ReadFrameBack(r.read_back, r.queue, r.frame, t);
         ++r.written;
     }
-    MixInterval(r.sound, r.now, kClockBase, t, next_t, o.audio && (FramesAtMode(o) || written),
+    MixInterval(r.sound, r.now, kClockBase, t, next_t, o.audio && (o.frames_at() || written),
                 r.queue);
     // The ending's frames are read back at once: any of them may be the last
     // before the demo closes the display, and with it the pixel buffers.
     if (last || t >= kEndingStartMs) mapped = FinishReadBack(r.read_back, r.queue) && mapped;
     if (!mapped && r.error.empty()) r.error = "cannot map the read-back pixel buffer";
     r.now.store(kClockBase + next_t);
-    if (last) {
-        // Escape ends the demo through its common exit after this frame.
-        InjectKeyDown(kEscapeKey);
-        InjectKeyUp(kEscapeKey);
-    }
+    if (last) EndDemo();
     ++r.frame;
     ShowProgress(r.progress, r.frame, false);
 }
 
 // The last frame the options need, or -1 when the capture runs to the end.
 int64_t LastNeededFrame(const CaptureOptions& o) {
-    if (FramesAtMode(o)) {
+    if (o.frames_at()) {
         int64_t last = 0;
         for (int32_t at : o.frames_at_ms)
             last = std::max(last, FirstFrameAtOrAfter(at, o.fps));
@@ -179,20 +175,20 @@ int Report(const CaptureOptions& o) {
     const std::string& error = run.error.empty() ? run.out.error : run.error;
     if (!error.empty()) return Failed(error);
     if (run.frame == 0) return Failed("the demo stopped before its first frame");
-    if (FramesAtMode(o) && run.frame <= run.last_needed) {
+    if (o.frames_at() && run.frame <= run.last_needed) {
         char why[128];
         std::snprintf(why, sizeof why,
                       "--frames-at: the demo ended at %.3f s, before the last time asked for",
                       FrameTimeMs(run.frame - 1, o.fps) / 1000.0);
         return Failed(why);
     }
-    if (!FramesAtMode(o) && !run.out.encoding && !run.out.encoder.not_installed)
+    if (!o.frames_at() && !run.out.encoding && !run.out.encoder.not_installed)
         return Failed(run.out.no_encoder);
     if (!CommitOutputs(run.out)) return Failed(run.out.error);
     std::fprintf(stderr, "ninefold_capture: %lld frames drawn, %lld written to %s\n",
                  static_cast<long long>(run.frame), static_cast<long long>(run.written),
                  o.out_dir.c_str());
-    if (FramesAtMode(o)) return 0;
+    if (o.frames_at()) return 0;
     if (run.out.encoding) {
         std::fprintf(stderr, "ninefold_capture: video: %s/ninefold.mp4\n", o.out_dir.c_str());
         return 0;

@@ -27,6 +27,7 @@ struct CaptureOptions {
     int32_t from_ms = 0;
     int32_t to_ms = INT32_MAX;
     std::vector<int32_t> frames_at_ms; // non-empty: only PNG frames at these times
+    bool frames_at() const { return !frames_at_ms.empty(); }
 };
 
 // Parses the command line; false with a one-line reason (or "help").

@@ -150,7 +150,7 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         *error = "--from: the range starts after it ends";
         return false;
     }
-    if (!o->frames_at_ms.empty() && (range || o->png || !o->y4m_path.empty())) {
+    if (o->frames_at() && (range || o->png || !o->y4m_path.empty())) {
         *error = "--frames-at: cannot be combined with --from, --to, --png or --y4m";
         return false;
     }
@@ -185,10 +185,10 @@ bool CheckCaptureWork(const CaptureOptions& o, std::string* error) {
         if (FirstFrameAtOrAfter(at, o.fps) >= frames)
             std::snprintf(why, sizeof why, "--frames-at %.3f: after the last frame", at / 1000.0);
     const int64_t first = FirstFrameAtOrAfter(o.from_ms, o.fps);
-    if (o.frames_at_ms.empty() && first >= frames)
+    if (!o.frames_at() && first >= frames)
         std::snprintf(why, sizeof why, "--from %.3f: starts after the last frame",
                       o.from_ms / 1000.0);
-    else if (o.frames_at_ms.empty() && FrameTimeMs(first, o.fps) > o.to_ms)
+    else if (!o.frames_at() && FrameTimeMs(first, o.fps) > o.to_ms)
         std::snprintf(why, sizeof why, "--from %.3f --to %.3f: no frame at %d fps falls in between",
                       o.from_ms / 1000.0, o.to_ms / 1000.0, o.fps);
     if (!*why) return true;

@@ -10,10 +10,6 @@ void Fail(Outputs& out, const std::string& why) {
     out.failed.store(true);
 }
 
-bool FramesAtMode(const CaptureOptions& o) {
-    return !o.frames_at_ms.empty();
-}
-
 std::string FramePngTemp(const CaptureOptions& o) {
     return o.out_dir + "/frame.unfinished.png";
 }
@@ -32,7 +28,7 @@ void WriteFramePng(Outputs& out, const RgbImage& image, const char* name, int le
 void WritePicture(Outputs& out, const Job& job) {
     const CaptureOptions& o = *out.options;
     char name[64];
-    if (FramesAtMode(o)) {
+    if (o.frames_at()) {
         for (int32_t at : o.frames_at_ms) {
             if (FirstFrameAtOrAfter(at, o.fps) != job.frame) continue;
             std::snprintf(name, sizeof name, "at_%07dms.png", at);
@@ -92,7 +88,7 @@ bool OpenOutputs(Outputs& out) {
         out.unfinished.push_back(UnfinishedName(o.y4m_path));
     out.origin_ms = FrameTimeMs(FirstFrameAtOrAfter(o.from_ms, o.fps), o.fps);
 
-    if (FramesAtMode(o)) {
+    if (o.frames_at()) {
         const std::string path = Add(out, dir + "frames_at.txt");
         out.frames_at_list = std::fopen(path.c_str(), "w");
         if (!out.frames_at_list) out.error = path + ": cannot create file: " + std::strerror(errno);
@@ -104,7 +100,7 @@ bool OpenOutputs(Outputs& out) {
     if (o.audio && out.error.empty() && !OpenWav(out.wav, Add(out, dir + "ninefold.wav")))
         out.error = out.wav.error;
     if (!out.error.empty()) return false;
-    if (!FramesAtMode(o)) {
+    if (!o.frames_at()) {
         EncoderSettings s;
         s.output = UnfinishedName(dir + "ninefold.mp4");
         s.width = kCaptureWidth;
@@ -142,7 +138,7 @@ void CloseOutputs(Outputs& out) {
     if (!CloseY4m(out.y4m)) Fail(out, out.y4m.error);
     if (!CloseWav(out.wav)) Fail(out, out.wav.error);
     std::string error;
-    if (going_on && !FramesAtMode(o) && !out.sheet.thumbs.empty() &&
+    if (going_on && !o.frames_at() && !out.sheet.thumbs.empty() &&
         !WritePng(Add(out, o.out_dir + "/contact_sheet.png"), ComposeSheet(out.sheet), 6, &error))
         Fail(out, error);
     if (!out.encoding) return;

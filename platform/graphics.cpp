@@ -348,6 +348,15 @@ int GraphicsWidth() {
 int GraphicsHeight() {
     return display_state.display ? display_state.display->height : 0;
 }
+int GraphicsDepth() {
+    return display_state.display ? display_state.display->depth : 0;
+}
+int GraphicsHertz() {
+    return display_state.display ? display_state.display->hertz : 0;
+}
+int GraphicsFlags() {
+    return display_state.display ? display_state.display->flags : 0;
+}
 
 void SetFlipHook(FlipHook hook, void* user) {
     display_state.flip_hook = hook;

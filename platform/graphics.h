@@ -41,6 +41,9 @@ void Flip(int sync = -1); // -1: vblank wait in full screen
 
 int GraphicsWidth();
 int GraphicsHeight();
+int GraphicsDepth();
+int GraphicsHertz();
+int GraphicsFlags();
 
 // Stops the program with a message: closes the display, exits with status 1.
 [[noreturn]] void RuntimeError(const char* message);

@@ -75,6 +75,15 @@ void report_exit(int status) {
                  SDL_WasInit(SDL_INIT_VIDEO) ? 1 : 0);
 }
 
+// Half a second is the promise. Under AddressSanitizer the exit itself
+// unmaps terabytes of shadow memory, which a busy machine can stretch past
+// it (0.7 s seen): there the bound allows for that and nothing else.
+#ifdef __SANITIZE_ADDRESS__
+constexpr std::chrono::milliseconds kStopPromise(1500);
+#else
+constexpr std::chrono::milliseconds kStopPromise(500);
+#endif
+
 class StopSignal : public GLTest, public ::testing::WithParamInterface<std::tuple<int, bool>> {};
 
 TEST_P(StopSignal, EndsTheProcessWithStatusZero) {
@@ -100,7 +109,7 @@ TEST_P(StopSignal, EndsTheProcessWithStatusZero) {
     std::ifstream(raised_at) >> raised;
     std::remove(raised_at.c_str());
     EXPECT_LT(std::chrono::steady_clock::now().time_since_epoch().count() - raised,
-              std::chrono::nanoseconds(std::chrono::milliseconds(500)).count());
+              std::chrono::nanoseconds(kStopPromise).count());
 }
 
 INSTANTIATE_TEST_SUITE_P(AllStopSignals, StopSignal,

@@ -86,29 +86,6 @@ TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
     EXPECT_GT(unclipped, 1000);
 }
 
-struct DelayCase {
-    int mix_after_ms;
-    int silent_frames;
-};
-class StartDelay : public Mixer, public ::testing::WithParamInterface<DelayCase> {};
-
-// At volume 1.0 the samples come out unchanged, even when the sound's owner
-// lets go of it while it plays.
-TEST_P(StartDelay, SoundStartsTwentyMillisecondsAfterTheRequest) {
-    auto sound = MakeSound("delay", 3000, 20000);
-    ASSERT_TRUE(sound);
-    const int silent = GetParam().silent_frames;
-    std::vector<int16_t> want(2 * 8192, 0);
-    for (int k = silent; k - silent < 3000; ++k)
-        for (int c = 0; c < 2; ++c)
-            want[2 * k + c] = At(*sound, k - silent, c);
-    PlaySound(sound.get());
-    sound.reset();
-    now_ms += GetParam().mix_after_ms;
-    // Small blocks, so a delay can span more than one of them.
-    EXPECT_EQ(Mix(8192, 512), want);
-}
-
 // A sound of `frames` frames at `rate` Hz: 440 Hz on the left (or alone),
 // 660 Hz on the right, loud enough that every interpolation step shows.
 TAudioSample* Tone(int rate, int channels, int frames) {
@@ -118,6 +95,8 @@ TAudioSample* Tone(int rate, int channels, int frames) {
     for (int i = 0; i < frames * channels; ++i)
         s->samples[i] = int16_t(
             20000 * std::sin(2 * M_PI * (440 + 220 * (i % channels)) * (i / channels) / rate));
+    // The frame after the last repeats it, as the mixer's copy does.
+    std::copy_n(s->samples + (frames - 1) * channels, channels, s->samples + frames * channels);
     return s;
 }
 
@@ -134,36 +113,40 @@ int Expected(const TAudioSample& s, int64_t k, int side, int32_t gain) {
     return std::clamp(((v * gain) >> 8) >> 4, -32768, 32767);
 }
 
-INSTANTIATE_TEST_SUITE_P(Mixer, StartDelay,
-                         ::testing::Values(DelayCase{0, 882}, DelayCase{5, 661}, DelayCase{19, 44},
-                                           DelayCase{20, 0}, DelayCase{500, 0}));
-
-struct RateCase {
+struct PlayCase {
     const char* name;
     int rate, channels;
+    int mix_after_ms, silent_frames;
 };
-class Resampled : public Mixer, public ::testing::WithParamInterface<RateCase> {};
+class Play : public Mixer, public ::testing::WithParamInterface<PlayCase> {};
 
-TEST_P(Resampled, PlaysAtItsOwnSpeedBetweenItsFrames) {
-    const RateCase& c = GetParam();
-    TAudioSample* tone = Tone(c.rate, c.channels, 4000);
-    std::unique_ptr<TSound> sound(CreateSound(tone));
+// The sound starts 20 ms after the request and plays at its own speed,
+// even when its owner lets go of it while it plays.
+TEST_P(Play, StartsTwentyMillisecondsAfterTheRequestAtItsOwnSpeed) {
+    const PlayCase& c = GetParam();
+    const std::unique_ptr<TAudioSample> tone(Tone(c.rate, c.channels, 4000));
+    std::unique_ptr<TSound> sound(CreateSound(Tone(c.rate, c.channels, 4000)));
     ASSERT_TRUE(sound);
     PlaySound(sound.get());
-    now_ms += 20; // no start delay
-    const std::vector<int16_t> out = Mix(8192, 1000);
+    sound.reset();
+    now_ms += c.mix_after_ms;
+    const std::vector<int16_t> out = Mix(8192, 512); // a delay may span blocks
     for (int k = 0; k < 8192; ++k) {
-        if (int64_t(k) * c.rate == 4000 * kRate) continue; // the end, within rounding
+        const int64_t j = k - c.silent_frames;    // the sound's own frame count
+        if (j * c.rate == 4000 * kRate) continue; // its end, within rounding
         for (int side = 0; side < 2; ++side)
-            ASSERT_NEAR(out[2 * k + side], Expected(*tone, k, side, 4096), 1)
+            ASSERT_NEAR(out[2 * k + side], j < 0 ? 0 : Expected(*tone, j, side, 4096), 1)
                 << "frame " << k << " side " << side;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Mixer, Resampled,
-                         ::testing::Values(RateCase{"Mono22050", 22050, 1},
-                                           RateCase{"Stereo48000", 48000, 2}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Mixer, Play,
+    ::testing::Values(PlayCase{"At0ms", kRate, 2, 0, 882}, PlayCase{"At5ms", kRate, 2, 5, 661},
+                      PlayCase{"At19ms", kRate, 2, 19, 44}, PlayCase{"At20ms", kRate, 2, 20, 0},
+                      PlayCase{"At500ms", kRate, 2, 500, 0}, PlayCase{"Mono22050", 22050, 1, 20, 0},
+                      PlayCase{"Stereo48000", 48000, 2, 20, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Volume set on a paused channel holds at once; on a playing one it is
 // reached over the next block, in steps of (target - current) * 256 / frames

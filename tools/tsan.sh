@@ -11,7 +11,7 @@ out=$root/build-tsan
 jobs=${SANITIZE_JOBS:-2}
 tests="audio_mixer_test audio_output_test platform_display_test"
 
-export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp
 mkdir -p "$out"
 cmake -S "$root" -B "$out" -DDEMO_TSAN=ON >"$out/configure.log" 2>&1 ||
     { cat "$out/configure.log"; exit 1; }

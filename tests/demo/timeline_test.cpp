@@ -317,13 +317,6 @@ struct Design {
     }
 };
 
-// Arguments are floats, the design's values doubles: a relative tolerance
-// well above float rounding, well below a constant changed by a percent.
-// The worked figures are printed to six or seven decimals: `printed`.
-bool Near(double got, double want, double printed) {
-    return std::fabs(got - want) <= 1e-6 * std::fabs(want) + printed;
-}
-
 std::string Text(const Call* c) {
     std::string s = c ? c->fn + "(" : "nothing";
     for (size_t j = 0; c && j < c->args.size(); ++j)
@@ -331,10 +324,13 @@ std::string Text(const Call* c) {
     return c ? s + ")" : s;
 }
 
+// Arguments are floats, the design's values doubles: a relative tolerance
+// well above float rounding, well below a constant changed by a percent.
+// The worked figures are printed to six or seven decimals: `printed`.
 bool Same(const Call& g, const Call& w, double printed = 1e-9) {
     bool same = g.fn == w.fn && g.args.size() == w.args.size();
     for (size_t j = 0; same && j < w.args.size(); ++j)
-        same = Near(g.args[j], w.args[j], printed);
+        same = std::fabs(g.args[j] - w.args[j]) <= 1e-6 * std::fabs(w.args[j]) + printed;
     return same;
 }
 

@@ -154,6 +154,13 @@ struct Design {
         for (const Window& p : w)
             if (In(t, p.from, p.to)) Draw(p.slot, x, y);
     }
+    void Overlays(double t, int back, double x, double y, const std::vector<Window>& w) {
+        Plain(3);
+        Draw(back, -400, -300);
+        Draw(1, x, y);
+        Windows(t, w, -400, -280);
+        FlipClsKeyHit();
+    }
     void FlipClsKeyHit() { Add("Flip", {-1}), Add("Cls"), Add("KeyHit", {27}); }
 
     Frame Next(double t) {
@@ -182,38 +189,21 @@ struct Design {
         case 2:
             Section2(t);
             break;
-        case 3:
-            Plain(3);
-            Draw(7, -400, -300);
-            Draw(1, -700 + t / 100, -70 - t / 1000);
-            Windows(t,
-                    {{36, 38, 8},
-                     {38, F(40.03), 9},
-                     {40, 42, 10},
-                     {42, 44, 11},
-                     {44, 46, 13},
-                     {46, 48, 12}},
-                    -400, -280);
-            FlipClsKeyHit();
+        // clang-format off
+        case 3: // a background, image 1 sliding, captions in their windows
+            Overlays(t, 7, -700 + t / 100, -70 - t / 1000,
+                     {{36, 38, 8}, {38, F(40.03), 9}, {40, 42, 10}, {42, 44, 11}, {44, 46, 13},
+                      {46, 48, 12}});
             break;
         case 4:
             Section4(t);
             break;
         case 5:
-            Plain(3);
-            Draw(14, -400, -300);
-            Draw(1, 600 - t / 100, -40 - t / 1000);
-            Windows(t,
-                    {{66, 68, 15},
-                     {68, F(70.03), 16},
-                     {70, 72, 17},
-                     {72, 74, 22},
-                     {74, 76, 19},
-                     {76, 78, 18},
-                     {78, 80, 21}},
-                    -400, -280);
-            FlipClsKeyHit();
+            Overlays(t, 14, 600 - t / 100, -40 - t / 1000,
+                     {{66, 68, 15}, {68, F(70.03), 16}, {70, 72, 17}, {72, 74, 22}, {74, 76, 19},
+                      {76, 78, 18}, {78, 80, 21}});
             break;
+        // clang-format on
         case 6:
         case 7:
             Numbers(t);

@@ -46,9 +46,17 @@ std::string Printable(const char* text) {
     return out;
 }
 
-// The one place start-up reports a failure: "ninefold: <file>[:<line>]: <reason>".
-bool Fail(const std::string& what) {
+// The one place start-up speaks: "ninefold: <file>[:<line>]: <reason>", the
+// file named with the folder it was found in when that is not the working
+// directory.
+void Say(std::string what) {
+    if (*DataDirectoryUsed() && what.rfind("data/", 0) == 0)
+        what = DataDirectoryUsed() + ("/" + what);
     std::fprintf(stderr, "ninefold: %s\n", Printable(what.c_str()).c_str());
+}
+
+bool Fail(const std::string& what) {
+    Say(what);
     return false;
 }
 
@@ -93,6 +101,7 @@ bool StartUp(Demo& d) {
     d.soundtrack = LoadSound("data/music.ogg", 0);
     if (!d.soundtrack)
         return Fail(*SoundLoadError() ? SoundLoadError() : "data/music.ogg: cannot load sound");
+    if (*SoundLoadNote()) Say(SoundLoadNote()); // a short soundtrack still plays
 
     for (int slot = 0; slot <= 23; ++slot) {
         if (!LoadPicture(d, slot)) return false;

@@ -20,8 +20,13 @@
 bool FindDataDirectory();
 // True after FindDataDirectory found no data (false before it ran).
 bool DataDirectoryMissing();
-// The directories looked in, for the message when the data is missing.
+// The directories looked in, each with why it has no data ("data/ is a
+// symbolic link loop", "no data/" ...), for the message when it is missing.
 const char* DataDirectoriesTried();
+// The folder the data was found in when it is not the working directory the
+// program started in (beside the executable, the installed share folder);
+// "" otherwise. Messages name files with it.
+const char* DataDirectoryUsed();
 
 // Opens a data file for reading when it is a regular file of at most max_bytes
 // (a FIFO, directory or device is refused without blocking on it); its size

@@ -2,6 +2,8 @@
 // with the OBJ parser.
 #include "scene/scene_internal.h"
 
+#include "platform/budget.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +25,15 @@ bool load_texture(material* m, const std::string& line, int number) {
     int32_t w = 0, h = 0;
     uint8_t* pixels = read_tga(path.c_str(), &w, &h, max_texture_pixels - pixels_used);
     if (!pixels) return set_error(where, std::string("texture ") + scene_error()), false;
+    // Checked once the header is read and before the texture is made; RGB
+    // pixels kept and OpenGL's RGBA copy.
+    std::string over;
+    if (!TakeLoadBudget(7 * int64_t(w) * h, &over)) {
+        free(pixels);
+        return set_error(where, "texture " + path + ": image of " + std::to_string(w) + " x " +
+                                    std::to_string(h) + " pixels " + over),
+               false;
+    }
     pixels_used += int64_t(w) * h;
     drop_texture(m); // a second map_Kd for the material replaces the first
     m->width = w;

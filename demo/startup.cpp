@@ -4,6 +4,7 @@
 
 #include "fx/fx.h"
 #include "platform/audio/audio.h"
+#include "platform/budget.h"
 #include "platform/datadir.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
@@ -83,6 +84,7 @@ bool StartUp(Demo& d) {
     glMatrixMode(GL_MODELVIEW);
 
     set_path("data/");
+    StartLoadBudget();
     fx_init(800, 600);
     SetBlend(kAlphaBlend);
     SetAlpha(1.0f);

@@ -8,6 +8,10 @@ std::string Megabytes(int64_t bytes) {
 }
 } // namespace
 
+void StartLoadBudget() {
+    load_budget_used = 0;
+}
+
 bool TakeLoadBudget(int64_t bytes, std::string* reason) {
     int64_t left = kLoadBudgetBytes - load_budget_used;
     if (bytes <= left) {

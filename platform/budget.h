@@ -13,6 +13,9 @@
 
 const int64_t kLoadBudgetBytes = int64_t(192) << 20;
 
+// A fresh budget for one start-up's loads: a program that runs the demo
+// several times in one process (tests, the capture tool) starts each whole.
+void StartLoadBudget();
 // Takes bytes from the budget, or takes nothing and returns false with the
 // reason ("needs N MB, over the M MB left of ...").
 bool TakeLoadBudget(int64_t bytes, std::string* reason);

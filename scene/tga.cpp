@@ -68,6 +68,33 @@ bool unpack_rle(const uint8_t* in, size_t in_size, uint8_t* out, size_t pixels, 
     }
     return true;
 }
+
+// The `bytes` of pixel data at `start` into `pixels`, red, green, blue, rows
+// in the buffer's order; "" when done, else why not.
+std::string read_pixels(FILE* f, const uint8_t* h, int64_t start, size_t bytes, uint8_t* pixels) {
+    size_t width = h[12] | h[13] << 8, height = h[14] | h[15] << 8, depth = h[16] / 8;
+    bool rle = h[2] == 10, top_first = h[17] & 0x80; // only bit 7 decides the row order
+    std::vector<uint8_t> data, unpacked;
+    try {
+        data.resize(bytes);
+        if (rle) unpacked.resize(width * height * depth);
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
+    if (fseeko(f, start, SEEK_SET) != 0 || fread(data.data(), 1, bytes, f) != bytes)
+        return "read failed";
+    if (rle && !unpack_rle(data.data(), bytes, unpacked.data(), width * height, int(depth)))
+        return "run-length data ends before the last pixel";
+    const uint8_t* from = rle ? unpacked.data() : data.data();
+    // Blue, green, red (, alpha) in the file.
+    for (size_t i = 0; i < height; ++i) {
+        uint8_t* dst = pixels + 3 * width * (top_first ? i : height - 1 - i);
+        const uint8_t* src = from + i * width * depth;
+        for (size_t x = 0; x < width; ++x, dst += 3, src += depth)
+            dst[0] = src[2], dst[1] = src[1], dst[2] = src[0];
+    }
+    return "";
+}
 } // namespace
 
 // Uncompressed (type 2) and run-length (type 10) true colour of 24 or 32
@@ -95,7 +122,7 @@ uint8_t* read_tga(const char* path, int32_t* width_out, int32_t* height_out, int
         return nullptr;
     }
     int width = h[12] | h[13] << 8, height = h[14] | h[15] << 8, depth = h[16] / 8;
-    bool rle = h[2] == 10, top_first = h[17] & 0x80; // only bit 7 decides the row order
+    bool rle = h[2] == 10;
     // A true-colour file may carry a colour map, unused, between ID and pixels.
     int64_t map_bytes = h[1] ? int64_t(h[5] | h[6] << 8) * ((h[7] + 7) / 8) : 0;
     std::string size = std::to_string(width) + " x " + std::to_string(height) + " pixels";
@@ -115,7 +142,7 @@ uint8_t* read_tga(const char* path, int32_t* width_out, int32_t* height_out, int
                             std::to_string(max_texture_pixels) + " texture pixels per scene");
         return nullptr;
     }
-    size_t count = size_t(width) * size_t(height), row = size_t(width) * 3;
+    size_t count = size_t(width) * size_t(height);
     int64_t start = header_size + h[0] + map_bytes, plain = int64_t(count) * depth;
     // Run-length data takes at most one count byte per pixel more.
     int64_t wanted =
@@ -125,36 +152,13 @@ uint8_t* read_tga(const char* path, int32_t* width_out, int32_t* height_out, int
                             std::to_string(start + plain));
         return nullptr;
     }
-    std::vector<uint8_t> data, unpacked;
     uint8_t* pixels = static_cast<uint8_t*>(malloc(count * 3));
-    try {
-        data.resize(size_t(wanted));
-        if (rle) unpacked.resize(size_t(plain));
-    } catch (const std::bad_alloc&) {
-        free(pixels), pixels = nullptr;
-    }
-    if (!pixels) {
-        set_error(path, "out of memory");
-        return nullptr;
-    }
-    if (fseeko(file.f, start, SEEK_SET) != 0 ||
-        fread(data.data(), 1, data.size(), file.f) != data.size()) {
+    std::string failed =
+        pixels ? read_pixels(file.f, h, start, size_t(wanted), pixels) : "out of memory";
+    if (!failed.empty()) {
         free(pixels);
-        set_error(path, "read failed");
+        set_error(path, failed);
         return nullptr;
-    }
-    if (rle && !unpack_rle(data.data(), data.size(), unpacked.data(), count, depth)) {
-        free(pixels);
-        set_error(path, "run-length data ends before the last of the " + size);
-        return nullptr;
-    }
-    const uint8_t* from = rle ? unpacked.data() : data.data();
-    // Blue, green, red (, alpha) in the file; red, green, blue in the buffer.
-    for (size_t i = 0; i < size_t(height); ++i) {
-        uint8_t* dst = pixels + row * (top_first ? i : size_t(height) - 1 - i);
-        const uint8_t* src = from + i * size_t(width) * size_t(depth);
-        for (size_t x = 0; x < size_t(width); ++x, dst += 3, src += depth)
-            dst[0] = src[2], dst[1] = src[1], dst[2] = src[0];
     }
     *width_out = width;
     *height_out = height;

@@ -4,6 +4,7 @@
 
 #include "fx/fx.h"
 #include "platform/audio/audio.h"
+#include "platform/budget.h"
 #include "platform/datadir.h"
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
@@ -46,9 +47,17 @@ std::string Printable(const char* text) {
     return out;
 }
 
-// The one place start-up reports a failure: "ninefold: <file>[:<line>]: <reason>".
-bool Fail(const std::string& what) {
+// The one place start-up speaks: "ninefold: <file>[:<line>]: <reason>", the
+// file named with the folder it was found in when that is not the working
+// directory.
+void Say(std::string what) {
+    if (*DataDirectoryUsed() && what.rfind("data/", 0) == 0)
+        what = DataDirectoryUsed() + ("/" + what);
     std::fprintf(stderr, "ninefold: %s\n", Printable(what.c_str()).c_str());
+}
+
+bool Fail(const std::string& what) {
+    Say(what);
     return false;
 }
 
@@ -75,6 +84,7 @@ bool StartUp(Demo& d) {
     glMatrixMode(GL_MODELVIEW);
 
     set_path("data/");
+    StartLoadBudget();
     fx_init(800, 600);
     SetBlend(kAlphaBlend);
     SetAlpha(1.0f);
@@ -93,6 +103,7 @@ bool StartUp(Demo& d) {
     d.soundtrack = LoadSound("data/music.ogg", 0);
     if (!d.soundtrack)
         return Fail(*SoundLoadError() ? SoundLoadError() : "data/music.ogg: cannot load sound");
+    if (*SoundLoadNote()) Say(SoundLoadNote()); // a short soundtrack still plays
 
     for (int slot = 0; slot <= 23; ++slot) {
         if (!LoadPicture(d, slot)) return false;

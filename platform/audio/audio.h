@@ -9,7 +9,8 @@
 // PlaySound and CueSound give the empty handle 0, on which calls do nothing.
 // Sounds: regular Ogg Vorbis files of at most 32 MB, mono or stereo, of at
 // most 5 minutes at 48000 Hz (55 MB decoded, a second or two of decoding);
-// memory grows with what is decoded, not with the length the stream announces.
+// memory grows with what is decoded, and the length is what decodes, not what
+// the stream announces.
 // A chained file (a second stream after the first) is refused. The setup
 // header may declare at most 2^18 codebook entries and 2^20 entry values
 // (entries times dimensions) in all, checked before libvorbis sees it, which
@@ -55,6 +56,9 @@ TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
 // Why the last LoadSound or LoadAudioSample failed: "path: reason", with
 // libvorbis's meaning of its error code for a damaged file.
 const char* SoundLoadError();
+// After a load that succeeded, "path: what is wrong" when the stream ends
+// early (no end-of-stream page); "" otherwise.
+const char* SoundLoadNote();
 // Makes a sound of decoded frames (taking ownership, spare frame included);
 // null if unusable.
 TSound* CreateSound(TAudioSample* sample, int flags = 0);

@@ -1,8 +1,10 @@
 // Ogg Vorbis decoding: the whole first logical stream into 16-bit host-order
-// frames. The sample ends where the stream's data ends, even when the stream
-// announced more; a decoding error, or more than two channels, fails the load.
-// The file is read with libogg first: its headers are checked against the
-// decoder's budget before libvorbis sees them, and a chained file (a second
+// frames. The sample ends where the stream's data ends, whatever its granule
+// positions announce; a decoding error, a stream without audio, or more than
+// two channels, fails the load.
+// The file is read once into memory and its pages checked with libogg first:
+// the headers are checked against the decoder's budget before libvorbis sees
+// them, and a chained file (a second
 // stream after the first) is refused, so libvorbisfile neither sizes its
 // tables from a hostile setup header nor scans a thousand links.
 #include "platform/audio/audio.h"
@@ -23,18 +25,21 @@
 namespace {
 
 std::string sound_error; // "path: reason" of the last failed load
+std::string sound_note;  // "path: what is wrong" of the last load that went on
 
-size_t ReadFile(void* buffer, size_t size, size_t count, void* file) {
-    return std::fread(buffer, size, count, static_cast<FILE*>(file));
-}
-int SeekFile(void* file, ogg_int64_t offset, int whence) {
-    return fseeko(static_cast<FILE*>(file), off_t(offset), whence);
-}
-int CloseFile(void* file) {
-    return std::fclose(static_cast<FILE*>(file));
-}
-long TellFile(void* file) {
-    return long(ftello(static_cast<FILE*>(file)));
+// The file's bytes as the decoder reads them. No seek: libvorbisfile then
+// decodes forward to the data's end and takes no length from a granule
+// position.
+struct Memory {
+    const unsigned char* data;
+    size_t size, at = 0;
+};
+size_t ReadMemory(void* buffer, size_t size, size_t count, void* source) {
+    auto* m = static_cast<Memory*>(source);
+    size_t n = size == 0 ? 0 : std::min(count, (m->size - m->at) / size);
+    std::memcpy(buffer, m->data + m->at, n * size);
+    m->at += n * size;
+    return n;
 }
 
 // A packet's bits, least significant first, as Vorbis packs them.
@@ -153,25 +158,35 @@ std::string CheckHeader(int n, const ogg_packet& packet) {
     return "";
 }
 
-// Reads the file's pages with libogg: the first Vorbis stream's three headers
-// are checked, and a stream that begins after data pages (a chained file's
-// second link) is refused. "" when the file is one usable stream.
-std::string CheckStreams(FILE* file) {
+// What the page check found: why the file is unusable ("" when it is one
+// usable stream), and whether its stream ends with an end-of-stream page.
+struct StreamCheck {
+    std::string reason;
+    bool ended = false;
+};
+
+// Reads the pages with libogg: the first Vorbis stream's three headers are
+// checked, and a stream that begins after data pages (a chained file's second
+// link) is refused.
+StreamCheck CheckStreams(const unsigned char* data, size_t size) {
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     ogg_stream_state stream;
     bool vorbis = false, data_seen = false;
     int headers = 0;
-    std::string reason;
+    StreamCheck check;
+    std::string& reason = check.reason;
     int64_t offset = 0;
-    for (;;) {
+    for (size_t fed = 0;;) {
         ogg_page page;
         long n = ogg_sync_pageseek(&sync, &page);
         if (n == 0) {
-            char* buffer = ogg_sync_buffer(&sync, 65536);
-            size_t got = buffer ? std::fread(buffer, 1, 65536, file) : 0;
-            if (got == 0) break;
-            ogg_sync_wrote(&sync, long(got));
+            size_t chunk = std::min<size_t>(65536, size - fed);
+            char* buffer = chunk ? ogg_sync_buffer(&sync, long(chunk)) : nullptr;
+            if (!buffer) break;
+            std::memcpy(buffer, data + fed, chunk);
+            fed += chunk;
+            ogg_sync_wrote(&sync, long(chunk));
             continue;
         }
         offset += n < 0 ? -n : 0;
@@ -188,7 +203,9 @@ std::string CheckStreams(FILE* file) {
             ogg_stream_init(&stream, ogg_page_serialno(&page));
             vorbis = true;
         }
-        if (!vorbis || headers == 3 || ogg_page_serialno(&page) != stream.serialno) continue;
+        if (!vorbis || ogg_page_serialno(&page) != stream.serialno) continue;
+        check.ended |= ogg_page_eos(&page) != 0;
+        if (headers == 3) continue;
         ogg_stream_pagein(&stream, &page);
         ogg_packet packet;
         while (headers < 3 && reason.empty() && ogg_stream_packetout(&stream, &packet) == 1)
@@ -199,7 +216,7 @@ std::string CheckStreams(FILE* file) {
     ogg_sync_clear(&sync);
     if (reason.empty() && headers < 3)
         reason = vorbis ? "invalid Vorbis bitstream header" : "not Vorbis data";
-    return reason;
+    return check;
 }
 
 bool IsBigEndianHost() {
@@ -289,49 +306,61 @@ const char* SoundLoadError() {
     return sound_error.c_str();
 }
 
+const char* SoundLoadNote() {
+    return sound_note.c_str();
+}
+
+// The file is read once: the headers are checked on those bytes and the
+// decoder reads the same copy, so a file rewritten in between cannot carry
+// anything past the check. The length is what decodes, whatever the granule
+// positions announce.
 TAudioSample* LoadAudioSample(const char* path) {
     sound_error.clear();
+    sound_note.clear();
     std::string reason;
     int64_t bytes = 0;
     FILE* file = OpenDataFile(path, kMaxSoundFileBytes, &bytes, &reason);
     if (!file) return Fail(path, reason);
-    reason = CheckStreams(file);
-    if (!reason.empty() || fseeko(file, 0, SEEK_SET) != 0) {
-        std::fclose(file);
-        return Fail(path, reason.empty() ? "read error" : reason);
-    }
+    std::vector<unsigned char> data(size_t(bytes) + 1);
+    size_t got = std::fread(data.data(), 1, data.size(), file);
+    std::fclose(file);
+    if (got != size_t(bytes)) return Fail(path, "read error (the file changed while read)");
+    StreamCheck check = CheckStreams(data.data(), got);
+    if (!check.reason.empty()) return Fail(path, check.reason);
+    Memory memory{data.data(), got};
     OggVorbis_File vf;
-    ov_callbacks callbacks = {ReadFile, SeekFile, CloseFile, TellFile};
-    if (int rc = ov_open_callbacks(file, &vf, nullptr, 0, callbacks)) {
-        std::fclose(file);
+    ov_callbacks callbacks = {ReadMemory, nullptr, nullptr, nullptr};
+    if (int rc = ov_open_callbacks(&memory, &vf, nullptr, 0, callbacks))
         return Fail(path, VorbisReason(rc));
-    }
-    // From here ov_clear closes the file.
     vorbis_info* info = ov_info(&vf, 0);
-    ogg_int64_t length = ov_pcm_total(&vf, 0);
-    if (!info || length < 0)
-        reason = "cannot read the stream length";
+    if (!info)
+        reason = "cannot read the stream header";
     else if (info->channels < 1 || info->channels > 2)
         reason = "only mono and stereo are supported";
     else if (info->rate <= 0 || info->rate > 1000000)
         reason = "bad sample rate";
-    else if (length > kMaxSoundFrames)
-        reason = "stream announces " + std::to_string(length) + " frames (" +
-                 std::to_string(length / info->rate / 60) + " minutes), over the limit of " +
-                 std::to_string(kMaxSoundFrames) + " (5 minutes at 48000 Hz)";
     if (!reason.empty()) {
         ov_clear(&vf);
         return Fail(path, reason);
     }
     const int channels = info->channels, rate = int(info->rate);
+    // One frame past the limit tells a stream that is too long.
     Blocks blocks;
-    long rc = DecodeAll(vf, size_t(length) * size_t(channels), blocks);
+    long rc = DecodeAll(vf, size_t(kMaxSoundFrames + 1) * size_t(channels), blocks);
     ov_clear(&vf);
     if (rc != 0) return Fail(path, rc == OV_EFAULT ? "out of memory" : VorbisReason(rc));
+    size_t frames = blocks.total / size_t(channels);
+    if (frames == 0) return Fail(path, "no audio in the stream (headers only)");
+    if (frames > size_t(kMaxSoundFrames))
+        return Fail(path, "longer than the limit of " + std::to_string(kMaxSoundFrames) +
+                              " frames (5 minutes at 48000 Hz)");
     int16_t* samples = Join(blocks, channels);
     if (!samples) return Fail(path, "out of memory");
+    if (!check.ended)
+        sound_note = std::string(path) + ": the soundtrack is cut short (no end-of-stream " +
+                     "page); it plays the " + std::to_string(frames / size_t(rate)) + " s it holds";
     auto* sample = new TAudioSample;
-    sample->length = int(blocks.total / size_t(channels));
+    sample->length = int(frames);
     sample->rate = rate;
     sample->channels = channels;
     sample->samples = samples;

@@ -3,6 +3,7 @@
 #include "scene/scene.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -36,5 +37,6 @@ scene* LoadFiles(const std::string& obj, const std::string& mtl, const std::stri
     set_path(dir.c_str());
     scene* s = load_scene("s.obj");
     set_path("");
+    std::filesystem::remove_all(dir); // textures are made by now
     return s;
 }

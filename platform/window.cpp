@@ -156,7 +156,10 @@ TGraphics* Graphics(int width, int height, int depth, int hertz, int flags) {
     }
     // A refresh rate asked for is kept in software, in any window.
     if (hertz != 0) d->pacing.period_ns = 1000000000 / hertz;
-    if (!OpenFrameSurface(d->surface, d->width, d->height, d->flags))
+    const SurfaceBuffers buffers = {(d->flags & GRAPHICS_ALPHABUFFER) != 0,
+                                    (d->flags & GRAPHICS_DEPTHBUFFER) != 0,
+                                    (d->flags & GRAPHICS_STENCILBUFFER) != 0};
+    if (!OpenFrameSurface(d->surface, d->width, d->height, buffers))
         RuntimeError("Unable to create GL Context", "no off-screen framebuffer");
     ClearKeys();
     SetKeyPoll(PollDisplayEvents);

@@ -72,16 +72,13 @@ bool LoadPicture(Demo& d, int slot) {
 } // namespace
 
 bool StartUp(Demo& d) {
-    SetGraphicsDriver(GL2DDriver(), 2);
+    SetGraphicsDriver(GL2DDriver(), kDefaultGraphicsFlags);
     Graphics(800, 600, 32, 0, GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
     HideMouse();
 
     // Centred coordinates, y down: the 2D layer sets its projection only
     // when the display opens, so this one holds for the whole run.
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-400, 400, 300, -300, 0, 1000);
-    glMatrixMode(GL_MODELVIEW);
+    SetCentredProjection(GraphicsWidth(), GraphicsHeight());
 
     set_path("data/");
     StartLoadBudget();

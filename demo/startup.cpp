@@ -93,6 +93,8 @@ bool StartUp(Demo& d) {
     d.soundtrack = LoadSound("data/music.ogg", 0);
     if (!d.soundtrack)
         return Fail(*SoundLoadError() ? SoundLoadError() : "data/music.ogg: cannot load sound");
+    // Not a failure: the show goes on, and a device that appears is used.
+    if (!AudioDeviceOpen()) Fail("no sound output: playing silently");
 
     for (int slot = 0; slot <= 23; ++slot) {
         if (!LoadPicture(d, slot)) return false;

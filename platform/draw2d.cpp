@@ -226,6 +226,10 @@ void DrawImage(TImage* image, float x, float y, int) {
     glEnd();
 }
 
+void PrepareImage(TImage* image) {
+    if (image && image->pixmap && !image->texture) MakeTexture(image);
+}
+
 void SetBlend(int mode) {
     if (drawing.blend_known && drawing.blend == mode) return;
     drawing.blend = mode;

@@ -81,8 +81,8 @@ void PullBlocks(Mixer& mixer, int16_t* out, int frames) {
 // When the device pulled late (an underrun, a stall, a suspended sink, the
 // process stopped) the frames due in the meantime are dropped, so the next
 // block is heard when the clock says; a block pulled early is left alone,
-// the device's buffer holds it. A late pull within one period is the
-// device's own jitter, which its buffer absorbs.
+// the device's buffer holds it. A pull up to kLateMs late is jitter the
+// device's buffer absorbs.
 void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     const bool resync = c.resync.exchange(false, std::memory_order_acquire);
     if (!c.started) {
@@ -137,10 +137,7 @@ bool OpenDevice() {
     want.samples = kPeriodFrames;
     want.callback = DeviceCallback;
     want.userdata = audio_output.mixer;
-    SDL_AudioSpec have;
-    // No changes allowed: SDL converts if the hardware wants another format.
-    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device == 0) return false;
+    // Set before the device's thread exists, which then sees them.
     const char* name = SDL_GetCurrentAudioDriver();
     // The disk and dummy drivers keep no time of their own: whatever they
     // are fed is the recording, so nothing is dropped there.
@@ -148,6 +145,10 @@ bool OpenDevice() {
         name && std::strcmp(name, "disk") != 0 && std::strcmp(name, "dummy") != 0;
     audio_output.mixer->follow_clock = audio_output.clock.follow;
     audio_output.clock.resync.store(true, std::memory_order_release);
+    SDL_AudioSpec have;
+    // No changes allowed: SDL converts if the hardware wants another format.
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) return false;
     audio_output.device = device;
     audio_output.playing.store(true);
     SDL_PauseAudioDevice(device, 0);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -163,6 +164,35 @@ std::vector<Heard> Place(const Recording& r, int32_t mark) {
     return heard;
 }
 
+// The loudest sample of the first half millisecond of the jump after the
+// longest silence inside a recording: the server may first play out the
+// tail it held from before the stop, then comes the sound placed afresh.
+int JumpOnset(const Recording& r) {
+    std::string bytes = ReadWholeFile(r.path);
+    const auto* rec = reinterpret_cast<const int16_t*>(bytes.data());
+    const long frames = long(bytes.size() / 4);
+    long at = 0, longest = 0;
+    for (long k = 0, run = 0; k + 1 < frames; ++k) {
+        run = rec[2 * k] || rec[2 * k + 1] ? 0 : run + 1;
+        if (run > longest && (rec[2 * k + 2] || rec[2 * k + 3])) {
+            longest = run;
+            at = k + 1;
+        }
+    }
+    // Follow the held tail while it runs on in the signal.
+    uint32_t i = 0;
+    while (i < uint32_t(kServerSignalFrames) &&
+           (ServerSignal(i, 0) != rec[2 * at] || ServerSignal(i, 1) != rec[2 * at + 1]))
+        ++i;
+    for (; i < uint32_t(kServerSignalFrames) && at < frames && ServerSignal(i, 0) == rec[2 * at];
+         ++i)
+        ++at;
+    int loudest = 0;
+    for (long k = 2 * at; k < std::min(2 * at + 44, 2 * frames); ++k)
+        loudest = std::max(loudest, std::abs(int(rec[k])));
+    return loudest;
+}
+
 std::string Describe(const std::vector<Heard>& heard, int32_t mark) {
     std::string out;
     char line[64];
@@ -210,6 +240,11 @@ TEST_P(SoundServerRun, HeardInStepWithTheClock) {
     EXPECT_EQ(s.WaitPlayer(10), 0) << s.PlayerLog();
     s.StopServer();
 
+    // Noise at up to 8192 fading in over 5 ms: a tenth of that after 0.5 ms,
+    // where a jump straight into it clicks.
+    if (GetParam() == kPlayerStopped) {
+        EXPECT_LT(JumpOnset(first), 8192 / 10 + 1);
+    }
     std::vector<Heard> heard = Place(first, mark);
     std::vector<Heard> after = Place(second, mark);
     heard.insert(heard.end(), after.begin(), after.end());

@@ -115,16 +115,20 @@ void AutoMidHandle(int enable) {
     drawing.auto_mid_handle = enable != 0;
 }
 
-void DrawImage(TImage* image, float x, float y, int) {
-    if (!image || !image->pixmap) return;
+// The picture's texture, made on first need; false when it cannot be made.
+static bool HasTexture(TImage* image) {
     TextureFrame& frame = image->frame;
-    if (!frame.texture) {
-        frame =
-            MakeTexture(image->pixmap, image->flags & FILTEREDIMAGE, image->flags & MIPMAPPEDIMAGE);
-        if (!frame.texture) return;
-        drawing.bound_texture = frame.texture; // left bound by MakeTexture
-        drawing.texture_known = true;
-    }
+    if (frame.texture) return true;
+    frame = MakeTexture(image->pixmap, image->flags & FILTEREDIMAGE, image->flags & MIPMAPPEDIMAGE);
+    if (!frame.texture) return false;
+    drawing.bound_texture = frame.texture; // left bound by MakeTexture
+    drawing.texture_known = true;
+    return true;
+}
+
+void DrawImage(TImage* image, float x, float y, int) {
+    if (!image || !image->pixmap || !HasTexture(image)) return;
+    TextureFrame& frame = image->frame;
     BindTexture(frame.texture);
     SetTexturing(true);
     float x0 = -image->handle_x, y0 = -image->handle_y;
@@ -143,6 +147,10 @@ void DrawImage(TImage* image, float x, float y, int) {
     glTexCoord2f(0, v);
     vertex(x0, y1);
     glEnd();
+}
+
+void PrepareImage(TImage* image) {
+    if (image && image->pixmap) HasTexture(image);
 }
 
 void SetBlend(int mode) {

@@ -29,6 +29,8 @@ TImage* LoadImage(const char* path, int flags = DEFAULTIMAGEFLAGS);
 void MidHandleImage(TImage* image);
 void AutoMidHandle(int enable);
 void DrawImage(TImage* image, float x, float y, int frame = 0);
+// Makes the picture's texture now instead of at its first draw; draws nothing.
+void PrepareImage(TImage* image);
 
 // Blend modes: mask (alpha test, no blending), solid, alpha, light
 // (additive), shade (multiply); any other value draws like solid.

@@ -1,7 +1,8 @@
 // Music playback: Ogg Vorbis decoded whole into memory, mixed in integers by a
 // software mixer into 44100 Hz stereo S16, pulled in blocks of at most 4096
-// frames by the output thread (SDL2 audio). Without a device the silent
-// "Null" driver is used and every call succeeds doing nothing.
+// frames by the output thread (SDL2 audio), in step with MilliSecs: what the
+// device could not play in time is dropped, not carried. Without an audio
+// driver the silent "Null" driver is used and every call succeeds doing nothing.
 // At most 4095 channels exist at once; a channel is a small handle with a
 // generation count, so a handle kept after its channel ended is ignored.
 // Sounds and channels are made on the main thread; the audio thread touches
@@ -71,6 +72,10 @@ void ResumeChannel(TChannel channel);
 
 // Name of the driver in use ("SDL", "Null" or "Manual"), starting it if needed.
 const char* AudioDriverName();
+// False while no device plays the mix: none was found, or it went away and is
+// being looked for again (a lost device is opened again by a background
+// thread, and the sound resumes where the clock is).
+bool AudioDeviceOpen();
 // Stops the output and releases the device (also run at process exit).
 void ShutdownAudio();
 

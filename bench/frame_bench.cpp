@@ -247,12 +247,9 @@ const int kScreenSizes = 2; // the scaling pass onto an 800x600 and a 1920x1080 
 // out has kScreenSizes entries more than kParts, for the scaling pass.
 void MeasureParts(int frames, Stats* out) {
     SetHiddenDisplay(true);
-    SetGraphicsDriver(GL2DDriver(), 2);
-    Graphics(800, 600, 32, 0, 10);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-400, 400, 300, -300, 0, 1000);
-    glMatrixMode(GL_MODELVIEW);
+    SetGraphicsDriver(GL2DDriver(), kDefaultGraphicsFlags);
+    Graphics(800, 600, 32, 0, GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
+    SetCentredProjection(GraphicsWidth(), GraphicsHeight());
     fx_init(800, 600);
     for (int i = 0; i < kPartCount; ++i)
         out[i] = TimeFrames(frames, kParts[i].draw);
@@ -262,7 +259,7 @@ void MeasureParts(int frames, Stats* out) {
     const int screens[kScreenSizes][2] = {{800, 600}, {1920, 1080}};
     for (int i = 0; i < kScreenSizes; ++i) {
         SetHiddenDisplay(true, screens[i][0], screens[i][1]);
-        Graphics(800, 600, 32, 0, 10);
+        Graphics(800, 600, 32, 0, GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
         out[kPartCount + i] = TimeFrames(frames, [] {});
         EndGraphics();
     }
@@ -342,8 +339,8 @@ int Breakdown() {
     SetHiddenDisplay(true);
     const long rss0 = StatusKb("VmRSS:");
     Clock::time_point t0 = Clock::now();
-    SetGraphicsDriver(GL2DDriver(), 2);
-    Graphics(800, 600, 32, 0, 10);
+    SetGraphicsDriver(GL2DDriver(), kDefaultGraphicsFlags);
+    Graphics(800, 600, 32, 0, GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
     Clock::time_point t1 = Clock::now();
     const long rss1 = StatusKb("VmRSS:");
     set_path("data/");

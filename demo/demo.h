@@ -1,6 +1,7 @@
 // The demo's main program: start-up, the nine sections of the timeline and
 // the common exit, as one straight sequence on the main thread. It returns
-// after closing the display (the process entry then exits 0), so tests and
+// after closing the display with the process's exit status (0 at the end,
+// on Escape or a stop signal; 1 when start-up was refused), so tests and
 // the capture tool can run the real timeline in-process under the platform
 // layer's scripted clock, injected keys and frame hook. Reads data/ relative
 // to the working directory; a missing picture or soundtrack stops it at
@@ -12,4 +13,4 @@
 const int kEndingStartMs = 135000;
 const int kEndingFrames = 100;
 
-void DemoMain();
+int DemoMain();

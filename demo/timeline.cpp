@@ -87,11 +87,14 @@ void CommonExit() {
 
 } // namespace
 
-void DemoMain() {
+int DemoMain() {
     Demo demo;
-    if (StartUp(demo)) {
+    bool started = StartUp(demo);
+    if (started) {
         StartClockAndMusic(demo);
         RunTimeline(demo);
     }
     CommonExit();
+    // A launcher or a script must tell a refused start from a finished show.
+    return started ? 0 : 1;
 }

@@ -21,6 +21,7 @@ namespace {
 
 std::vector<std::string> tried;
 std::string tried_text;
+std::string used_dir; // where data/ was found, when not the starting directory
 bool missing = false;
 
 // Any kind of file counts: one that is not a regular file, or a data folder
@@ -30,6 +31,19 @@ bool HasData(const std::string& dir) {
     struct stat st;
     if (stat((dir + "/data/scene1.obj").c_str(), &st) == 0) return true;
     return errno == EACCES && stat((dir + "/data").c_str(), &st) == 0;
+}
+
+// Why a folder has no usable data/, for the line that reports it missing.
+std::string WhyNoData(const std::string& dir) {
+    std::string data = dir + "/data";
+    struct stat st;
+    if (lstat(data.c_str(), &st) != 0) return "no data/";
+    if (S_ISLNK(st.st_mode) && stat(data.c_str(), &st) != 0)
+        return errno == ELOOP    ? "data/ is a symbolic link loop"
+               : errno == ENOENT ? "data/ is a dangling symbolic link"
+                                 : std::string("data/: ") + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return "data/ is not a folder";
+    return "no data/scene1.obj";
 }
 
 std::string ExecutableDir() {
@@ -90,10 +104,12 @@ int OpenBeneathData(const char* path, int flags) {
 bool FindDataDirectory() {
     tried.clear();
     tried_text.clear();
+    used_dir.clear();
     missing = false;
     char cwd[4096];
     NoteTried(getcwd(cwd, sizeof cwd) ? cwd : ".");
     if (HasData(".")) return true;
+    tried_text += " (" + WhyNoData(".") + ")";
 
     std::string candidates[3];
     std::string exe = ExecutableDir();
@@ -104,7 +120,11 @@ bool FindDataDirectory() {
     if (!exe.empty()) candidates[2] = exe + "/../share/ninefold";
     for (const std::string& dir : candidates) {
         if (dir.empty() || !NoteTried(dir)) continue;
-        if (HasData(dir) && chdir(dir.c_str()) == 0) return true;
+        if (HasData(dir) && chdir(dir.c_str()) == 0) {
+            used_dir = getcwd(cwd, sizeof cwd) ? cwd : dir;
+            return true;
+        }
+        tried_text += " (" + WhyNoData(dir) + ")";
     }
     missing = true;
     return false;
@@ -116,6 +136,10 @@ bool DataDirectoryMissing() {
 
 const char* DataDirectoriesTried() {
     return tried_text.c_str();
+}
+
+const char* DataDirectoryUsed() {
+    return used_dir.c_str();
 }
 
 std::FILE* OpenDataFile(const char* path, int64_t max_bytes, int64_t* bytes, std::string* reason) {

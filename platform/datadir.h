@@ -1,6 +1,6 @@
 // Where the demo's data is: the process entry (entry.cpp) calls
 // FindDataDirectory before it runs the program's main, DemoMain, once on the
-// main thread; when DemoMain returns the process exits 0. The data is looked
+// main thread; the process exits with the status DemoMain returns. The data is looked
 // for, in order, as data/scene1.obj in the working directory, data/ beside
 // the executable, and the installed data directory; the working directory is
 // changed to the first that has it, so the program itself always reads the
@@ -20,8 +20,13 @@
 bool FindDataDirectory();
 // True after FindDataDirectory found no data (false before it ran).
 bool DataDirectoryMissing();
-// The directories looked in, for the message when the data is missing.
+// The directories looked in, each with why it has no data ("data/ is a
+// symbolic link loop", "no data/" ...), for the message when it is missing.
 const char* DataDirectoriesTried();
+// The folder the data was found in when it is not the working directory the
+// program started in (beside the executable, the installed share folder);
+// "" otherwise. Messages name files with it.
+const char* DataDirectoryUsed();
 
 // Opens a data file for reading when it is a regular file of at most max_bytes
 // (a FIFO, directory or device is refused without blocking on it); its size

@@ -2,8 +2,6 @@
 // lines and clearing, all in the fixed-function pipeline.
 #include "platform/draw2d.h"
 
-#include "platform/graphics.h"
-
 #include <SDL_opengl.h>
 
 #include <algorithm>
@@ -85,91 +83,6 @@ void UpdateMatrix() {
     drawing.jy = c * drawing.scale_y;
 }
 
-// Smallest power of two not below n.
-int Pow2AtLeast(int n) {
-    int t = 1;
-    while (t < n)
-        t *= 2;
-    return t;
-}
-
-// Texture size the GL accepts, halving from the power-of-two fit.
-void TextureSize(int width, int height, int* tw, int* th) {
-    int w = Pow2AtLeast(width), h = Pow2AtLeast(height);
-    for (;;) {
-        glTexImage2D(GL_PROXY_TEXTURE_2D, 0, 4, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        GLint got = 0;
-        glGetTexLevelParameteriv(GL_PROXY_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &got);
-        if (got != 0) break;
-        if (w == 1 && h == 1) RuntimeError("Unable to calculate tex size");
-        if (w > 1) w /= 2;
-        if (h > 1) h /= 2;
-    }
-    *tw = w;
-    *th = h;
-}
-
-void UploadLevel(int level, const TPixmap* pm) {
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, pm->pitch / 4);
-    glTexImage2D(GL_TEXTURE_2D, level, GL_RGBA8, pm->width, pm->height, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, pm->pixels);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-}
-
-// RGBA map of exactly the texture's size: resized down where the picture is
-// larger, padded with its repeated edge where smaller. Sets the used extent.
-TPixmap* TexturePixels(const TPixmap* src, int tw, int th, int* used_w, int* used_h) {
-    TPixmap* cur = PixmapToRGBA(src);
-    if (!cur) return nullptr;
-    int w = std::min(cur->width, tw), h = std::min(cur->height, th);
-    if (w != cur->width || h != cur->height) {
-        TPixmap* smaller = ResizePixmap(cur, w, h);
-        delete cur;
-        cur = smaller;
-        if (!cur) return nullptr;
-    }
-    if (w != tw || h != th) {
-        TPixmap* padded = PadPixmap(cur, tw, th);
-        delete cur;
-        cur = padded;
-    }
-    *used_w = w;
-    *used_h = h;
-    return cur;
-}
-
-void MakeTexture(TImage* image) {
-    int tw = 0, th = 0, used_w = 0, used_h = 0;
-    TextureSize(image->pixmap->width, image->pixmap->height, &tw, &th);
-    TPixmap* pixels = TexturePixels(image->pixmap, tw, th, &used_w, &used_h);
-    if (!pixels) return;
-    bool filtered = image->flags & FILTEREDIMAGE, mipmapped = image->flags & MIPMAPPEDIMAGE;
-    GLuint name = 0;
-    glGenTextures(1, &name);
-    BindTexture(name);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filtered ? GL_LINEAR : GL_NEAREST);
-    GLint min_filter = filtered ? (mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR)
-                                : (mipmapped ? GL_NEAREST_MIPMAP_NEAREST : GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, min_filter);
-    UploadLevel(0, pixels);
-    for (int level = 1; mipmapped && (pixels->width > 1 || pixels->height > 1); ++level) {
-        TPixmap* half =
-            ResizePixmap(pixels, std::max(1, pixels->width / 2), std::max(1, pixels->height / 2));
-        delete pixels;
-        pixels = half;
-        if (!pixels) break;
-        UploadLevel(level, pixels);
-    }
-    delete pixels;
-    image->texture = name;
-    image->tex_width = tw;
-    image->tex_height = th;
-    image->umax = float(used_w) / float(tw);
-    image->vmax = float(used_h) / float(th);
-}
-
 } // namespace
 
 TImage* LoadImage(const char* path, int flags) {
@@ -202,15 +115,25 @@ void AutoMidHandle(int enable) {
     drawing.auto_mid_handle = enable != 0;
 }
 
+// The picture's texture, made on first need; false when it cannot be made.
+static bool HasTexture(TImage* image) {
+    TextureFrame& frame = image->frame;
+    if (frame.texture) return true;
+    frame = MakeTexture(image->pixmap, image->flags & FILTEREDIMAGE, image->flags & MIPMAPPEDIMAGE);
+    if (!frame.texture) return false;
+    drawing.bound_texture = frame.texture; // left bound by MakeTexture
+    drawing.texture_known = true;
+    return true;
+}
+
 void DrawImage(TImage* image, float x, float y, int) {
-    if (!image || !image->pixmap) return;
-    if (!image->texture) MakeTexture(image);
-    if (!image->texture) return;
-    BindTexture(image->texture);
+    if (!image || !image->pixmap || !HasTexture(image)) return;
+    TextureFrame& frame = image->frame;
+    BindTexture(frame.texture);
     SetTexturing(true);
     float x0 = -image->handle_x, y0 = -image->handle_y;
     float x1 = x0 + image->width, y1 = y0 + image->height;
-    float u = image->umax, v = image->vmax;
+    float u = frame.umax, v = frame.vmax;
     auto vertex = [x, y](float px, float py) {
         glVertex2f(px * drawing.ix + py * drawing.iy + x, px * drawing.jx + py * drawing.jy + y);
     };
@@ -224,6 +147,10 @@ void DrawImage(TImage* image, float x, float y, int) {
     glTexCoord2f(0, v);
     vertex(x0, y1);
     glEnd();
+}
+
+void PrepareImage(TImage* image) {
+    if (image && image->pixmap) HasTexture(image);
 }
 
 void SetBlend(int mode) {
@@ -287,6 +214,13 @@ void Cls() {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+void SetCentredProjection(int width, int height) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-width / 2, width / 2, height / 2, -height / 2, 0, 1000);
+    glMatrixMode(GL_MODELVIEW);
+}
+
 void ResetDraw2D(int width, int height) {
     drawing.blend_known = false;
     drawing.texture_known = false;
@@ -294,7 +228,7 @@ void ResetDraw2D(int width, int height) {
     // A new display has a new context: the old texture names are gone with
     // it, so pictures make their textures again when next drawn.
     for (TImage* image : LoadedImages())
-        image->texture = 0;
+        image->frame.texture = 0;
     SetTexturing(false);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();

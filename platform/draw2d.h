@@ -10,6 +10,7 @@
 #pragma once
 
 #include "platform/pixmap.h"
+#include "platform/texture.h"
 
 #include <cstdint>
 
@@ -21,16 +22,15 @@ struct TImage {
     float handle_x = 0, handle_y = 0;
     int flags = 0;
     TPixmap* pixmap = nullptr;
-    // Texture frame, made on first draw.
-    uint32_t texture = 0;
-    int tex_width = 0, tex_height = 0;
-    float umax = 0, vmax = 0;
+    TextureFrame frame; // made on first draw
 };
 
 TImage* LoadImage(const char* path, int flags = DEFAULTIMAGEFLAGS);
 void MidHandleImage(TImage* image);
 void AutoMidHandle(int enable);
 void DrawImage(TImage* image, float x, float y, int frame = 0);
+// Makes the picture's texture now instead of at its first draw; draws nothing.
+void PrepareImage(TImage* image);
 
 // Blend modes: mask (alpha test, no blending), solid, alpha, light
 // (additive), shade (multiply); any other value draws like solid.
@@ -43,6 +43,11 @@ void SetScale(float sx, float sy);
 void SetLineWidth(float width);
 void DrawLine(float x, float y, float x2, float y2, int drawLastPixel = 1);
 void Cls(); // to black, colour buffer only
+
+// Centred coordinates, y down, for a width x height frame: (0, 0) at the
+// centre, x from -width/2 (left) to width/2, y from -height/2 (top) to
+// height/2. Replaces the projection; stays in force until the next one.
+void SetCentredProjection(int width, int height);
 
 // Called by Graphics when a display becomes current: resets GL and the caches.
 void ResetDraw2D(int width, int height);

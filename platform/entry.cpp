@@ -2,11 +2,12 @@
 
 #include <csignal>
 
-void DemoMain(); // the program's main, defined by the program that links the entry
+// The program's main, defined by the program that links the entry; its
+// result is the exit status.
+int DemoMain();
 
 int main(int, char**) {
     std::signal(SIGPIPE, SIG_IGN);
     FindDataDirectory();
-    DemoMain();
-    return 0;
+    return DemoMain();
 }

@@ -1,7 +1,5 @@
 #include "platform/frame_surface.h"
 
-#include "platform/graphics.h"
-
 #include <cstdint>
 #include <cstdlib>
 
@@ -59,15 +57,15 @@ bool LookUpSurfaceCalls() {
 
 } // namespace
 
-bool OpenFrameSurface(FrameSurface& s, int width, int height, int flags) {
+bool OpenFrameSurface(FrameSurface& s, int width, int height, const SurfaceBuffers& buffers) {
     if (!LookUpSurfaceCalls()) return false;
     s.width = width;
     s.height = height;
     // No alpha channel unless asked for: blends that read the destination's
     // alpha then see 1, as on a window without one.
-    GLenum colour = (flags & GRAPHICS_ALPHABUFFER) ? GL_RGBA8 : GL_RGB8;
-    bool stencil = flags & GRAPHICS_STENCILBUFFER;
-    bool depth = stencil || (flags & GRAPHICS_DEPTHBUFFER);
+    GLenum colour = buffers.alpha ? GL_RGBA8 : GL_RGB8;
+    bool stencil = buffers.stencil;
+    bool depth = stencil || buffers.depth;
     gl.GenFramebuffers(1, &s.framebuffer);
     gl.BindFramebuffer(GL_FRAMEBUFFER, s.framebuffer);
     // Where the driver stores the window's rows top first, rasterisation

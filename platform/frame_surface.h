@@ -14,10 +14,15 @@ struct FrameSurface {
     int width = 0, height = 0;
 };
 
-// Colour 8 bits per channel (alpha only with GRAPHICS_ALPHABUFFER), depth
-// with GRAPHICS_DEPTHBUFFER, depth and stencil with GRAPHICS_STENCILBUFFER.
-// Left bound for drawing; false when the context cannot give one.
-bool OpenFrameSurface(FrameSurface& s, int width, int height, int flags);
+// The buffers beside the colour, as the display's flags ask for them.
+struct SurfaceBuffers {
+    bool alpha = false, depth = false, stencil = false;
+};
+
+// Colour 8 bits per channel (alpha only when asked for), depth when asked
+// for, depth and stencil when stencil is asked for. Left bound for drawing;
+// false when the context cannot give one.
+bool OpenFrameSurface(FrameSurface& s, int width, int height, const SurfaceBuffers& buffers);
 
 // Copies the finished frame onto the window's back buffer: the largest
 // centred rectangle of its shape, black bars around it. Rebinds the surface.

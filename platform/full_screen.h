@@ -8,5 +8,6 @@
 
 // Waits, at most a second, until a running window manager shows the window
 // in full screen, asking again every tenth of a second; returns at once on
-// other video drivers and where no window manager runs.
+// other video drivers and where no window manager runs, including where the
+// root window still names the check window of a manager that has exited.
 void ConfirmFullScreen(SDL_Window* window);

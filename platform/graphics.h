@@ -1,5 +1,6 @@
 // Display and frame presentation, on SDL2 (the keyboard is in keyboard.h,
-// the clock in clock.h, stop signals in stop_signal.h).
+// the clock in clock.h, stop signals in stop_signal.h, the process's exit
+// and fatal errors in process.h).
 // One display at a time. A full-screen request (depth != 0) never changes the
 // desktop's mode: a borderless window covers the screen at its own mode and
 // the demo draws into an off-screen width x height surface (colour 8 bits per
@@ -9,7 +10,7 @@
 // window is black from the moment it exists. Full screen presents in step
 // with the display: through the driver's vertical-blank wait where it really
 // waits, otherwise Flip sleeps to the display's refresh rate (60 Hz when
-// unknown).
+// unknown); a refresh rate asked for (hertz != 0) is kept by sleeping.
 // Without a usable display: "ninefold: no display: <reason>", exit 1.
 // Fatal errors ("Unable to set display mode", "Unable to create GL Context")
 // print one line on stderr and exit with status 1; libraries are kept from
@@ -18,7 +19,7 @@
 // presented, and a hidden window for off-screen capture.
 #pragma once
 
-#include <cstdint>
+#include "platform/process.h"
 
 struct TGraphicsDriver;
 struct TGraphics;
@@ -32,21 +33,23 @@ enum {
     GRAPHICS_ACCUMBUFFER = 32
 };
 
+// OR-ed into every request: a double-buffered display.
+const int kDefaultGraphicsFlags = GRAPHICS_BACKBUFFER;
+
 TGraphicsDriver* GL2DDriver(); // the OpenGL 2D driver
-void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags = 2);
+void SetGraphicsDriver(TGraphicsDriver* driver, int defaultFlags = kDefaultGraphicsFlags);
 TGraphics* Graphics(int width, int height, int depth = 0, int hertz = 0, int flags = 0);
 void EndGraphics(); // close the display, show the cursor
 void HideMouse();
-void Flip(int sync = -1); // -1: vblank wait in full screen
+// -1: vblank wait in full screen, none in a window; with a refresh rate
+// asked for, paced to it in software instead. 0 or 1: without or with the wait.
+void Flip(int sync = -1);
 
 int GraphicsWidth();
 int GraphicsHeight();
 int GraphicsDepth();
 int GraphicsHertz();
 int GraphicsFlags();
-
-// Stops the program with a message: closes the display, exits with status 1.
-[[noreturn]] void RuntimeError(const char* message);
 
 // --- Test seams ---------------------------------------------------------
 // Called inside Flip after the frame is complete and before it is presented,
@@ -58,8 +61,3 @@ void SetFlipHook(FlipHook hook, void* user);
 // waits (nor sleeps), and skips the scaling pass unless a window size is given (to
 // measure the pass at that screen size).
 void SetHiddenDisplay(bool hidden, int window_width = 0, int window_height = 0);
-// Replaces the process exit of the fatal paths (tests catch it); null restores exit.
-using ExitHook = void (*)(int status);
-void SetExitHook(ExitHook hook);
-// Ends the process with status, through the exit hook when one is set.
-[[noreturn]] void ExitProgram(int status);

@@ -12,22 +12,7 @@ struct KeyboardState {
 };
 
 KeyboardState keyboard;
-
-// Maps SDL key codes onto the demo's key code space (see the header).
-int KeyCode(SDL_Keycode k) {
-    if (k == SDLK_ESCAPE) return kEscapeKey;
-    if (k == SDLK_RETURN || k == SDLK_KP_ENTER) return 13;
-    if (k == SDLK_SPACE) return 32;
-    if (k == SDLK_BACKSPACE) return 8;
-    if (k == SDLK_TAB) return 9;
-    if (k >= SDLK_0 && k <= SDLK_9) return 48 + (k - SDLK_0);
-    if (k >= SDLK_a && k <= SDLK_z) return 65 + (k - SDLK_a);
-    if (k == SDLK_LEFT) return 37;
-    if (k == SDLK_UP) return 38;
-    if (k == SDLK_RIGHT) return 39;
-    if (k == SDLK_DOWN) return 40;
-    return -1;
-}
+KeyPoll key_poll = nullptr;
 
 void KeyEvent(int key, bool down) {
     if (key < 0 || key >= kKeyCount) return;
@@ -38,7 +23,7 @@ void KeyEvent(int key, bool down) {
 } // namespace
 
 int KeyHit(int key) {
-    PollDisplayEvents();
+    if (key_poll) key_poll();
     if (key < 0 || key >= kKeyCount) return 0;
     int n = keyboard.hits[key];
     keyboard.hits[key] = 0;
@@ -53,9 +38,13 @@ void InjectKeyUp(int key) {
 }
 
 void KeyboardEvent(int sdl_key, bool down) {
-    KeyEvent(KeyCode(sdl_key), down);
+    if (sdl_key == SDLK_ESCAPE) KeyEvent(kEscapeKey, down);
 }
 
 void ClearKeys() {
     keyboard = KeyboardState();
+}
+
+void SetKeyPoll(KeyPoll poll) {
+    key_poll = poll;
 }

@@ -1,8 +1,8 @@
 // The polled keyboard: one down flag and one hit counter per key code. A
 // key-down counts only when the key was up (auto-repeat does not count);
-// losing or gaining the focus clears everything. Key codes: 27 Escape,
-// 13 Return, 32 Space, 8 Backspace, 9 Tab, 48-57 digits, 65-90 letters,
-// 37-40 arrows. Main thread; fed by the display's event poll (graphics.cpp).
+// losing or gaining the focus clears everything. The only key code is 27,
+// Escape: the demo asks for nothing else. Main thread; fed by the display's
+// event poll, which the open display hands to KeyHit.
 #pragma once
 
 // Key codes the demo asks for by name.
@@ -19,5 +19,6 @@ void InjectKeyUp(int key);
 // A key event from SDL (an SDL_Keycode); keys without a code are ignored.
 void KeyboardEvent(int sdl_key, bool down);
 void ClearKeys();
-// The display's event poll, which KeyHit runs first (graphics.cpp).
-void PollDisplayEvents();
+// The event poll KeyHit runs first: set while a display is open, null after.
+using KeyPoll = void (*)();
+void SetKeyPoll(KeyPoll poll);

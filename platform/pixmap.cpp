@@ -2,6 +2,7 @@
 // a picture needs on its way to a texture (masking, resizing, edge padding).
 #include "platform/pixmap.h"
 
+#include "platform/budget.h"
 #include "platform/datadir.h"
 
 #include <png.h>
@@ -69,6 +70,9 @@ std::string StartImage(png_structp png, png_infop info, PngJob& job) {
         return "picture of " + std::to_string(w) + " x " + std::to_string(h) +
                " pixels, over the limit of " + std::to_string(kMaxPictureSide) + " x " +
                std::to_string(kMaxPictureSide);
+    std::string over;
+    if (!TakeLoadBudget(PictureBudgetBytes(int(w), int(h)), &over))
+        return "picture of " + std::to_string(w) + " x " + std::to_string(h) + " pixels " + over;
     int type = png_get_color_type(png, info);
     png_set_strip_16(png);
     png_set_expand(png);

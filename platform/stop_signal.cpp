@@ -1,6 +1,6 @@
 #include "platform/stop_signal.h"
 
-#include "platform/graphics.h"
+#include "platform/process.h"
 
 #include <SDL.h>
 
@@ -21,8 +21,8 @@ namespace {
 // a second on a loaded machine.
 const int kDefaultGraceMs = 250;
 
+// The process's exit cleanup closes the display first.
 void CloseAndExit(int) {
-    EndGraphics();
     ExitProgram(0);
 }
 

@@ -148,7 +148,7 @@ bool count_lines(const char* text, int& nv, int& nvn, int& nvt) {
 }
 
 bool read_library(scene* s, const std::string& line, int number, const char* mtl_text) {
-    // One library per scene: each would be read and parsed whole again.
+    // One mtllib line per scene: each would be read and parsed whole again.
     if (++counts().libraries > 1) {
         set_error_at(loader.obj_source, number, "a second mtllib line (one library per scene)");
         return false;
@@ -157,19 +157,27 @@ bool read_library(scene* s, const std::string& line, int number, const char* mtl
         set_mtl_source(loader.obj_source + " (library text)");
         return get_mtl(s, mtl_text) == 0;
     }
-    std::string name = word(line, 1), path,
-                where = loader.obj_source + ":" + std::to_string(number);
-    if (name.empty()) {
+    std::string where = loader.obj_source + ":" + std::to_string(number);
+    if (word(line, 1).empty()) {
         set_error(where, "mtllib without a file name");
         return false;
     }
-    if (!join_data_name(name, path, where)) return false;
-    char* text = read_whole(path, where);
-    if (!text) return false;
-    set_mtl_source(path);
-    int rc = get_mtl(s, text);
-    free(text);
-    return rc == 0;
+    // Every library the line names, in order.
+    for (int k = 1; !word(line, k).empty(); ++k) {
+        std::string path;
+        if (k > max_libraries) {
+            set_error(where, "more than " + std::to_string(max_libraries) + " material libraries");
+            return false;
+        }
+        if (!join_data_name(word(line, k), path, where)) return false;
+        char* text = read_whole(path, where);
+        if (!text) return false;
+        set_mtl_source(path);
+        int rc = get_mtl(s, text);
+        free(text);
+        if (rc != 0) return false;
+    }
+    return true;
 }
 
 // The fields that the OBJ counting pass leaves to the filling pass.
@@ -221,11 +229,11 @@ bool fill_line(scene* s, fill_state& fs, const std::string& line, int number,
         f->next = fs.grp->faces, fs.grp->faces = f;
         fs.grp->material = fs.mtl;
     } else if (kw == "v") {
-        read_floats(line, &s->v[3 * fs.iv++], 3);
+        return read_floats(line, &s->v[3 * fs.iv++], 3, 3, loader.obj_source, number);
     } else if (kw == "vn") {
-        read_floats(line, &s->vn[3 * fs.ivn++], 3);
-    } else if (kw == "vt") {
-        read_floats(line, &s->vt[3 * fs.ivt++], 3);
+        return read_floats(line, &s->vn[3 * fs.ivn++], 3, 3, loader.obj_source, number);
+    } else if (kw == "vt") { // v and w default to 0
+        return read_floats(line, &s->vt[3 * fs.ivt++], 1, 3, loader.obj_source, number);
     }
     return true;
 }

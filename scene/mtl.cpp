@@ -2,6 +2,9 @@
 // with the OBJ parser.
 #include "scene/scene_internal.h"
 
+#include "platform/budget.h"
+
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +25,15 @@ bool load_texture(material* m, const std::string& line, int number) {
     int32_t w = 0, h = 0;
     uint8_t* pixels = read_tga(path.c_str(), &w, &h, max_texture_pixels - pixels_used);
     if (!pixels) return set_error(where, std::string("texture ") + scene_error()), false;
+    // Checked once the header is read and before the texture is made; RGB
+    // pixels kept and OpenGL's RGBA copy.
+    std::string over;
+    if (!TakeLoadBudget(7 * int64_t(w) * h, &over)) {
+        free(pixels);
+        return set_error(where, "texture " + path + ": image of " + std::to_string(w) + " x " +
+                                    std::to_string(h) + " pixels " + over),
+               false;
+    }
     pixels_used += int64_t(w) * h;
     drop_texture(m); // a second map_Kd for the material replaces the first
     m->width = w;
@@ -30,26 +42,92 @@ bool load_texture(material* m, const std::string& line, int number) {
     make_texture(m);
     return true;
 }
+
+// A colour: red, green and blue, or one value for all three.
+bool read_colour(const std::string& line, float* rgb, int number) {
+    if (!read_floats(line, rgb, 1, 3, mtl_source, number)) return false;
+    if (word(line, 2).empty()) return rgb[1] = rgb[2] = rgb[0], true;
+    if (!word(line, 3).empty()) return true;
+    set_error_at(mtl_source, number, word(line, 0) + " with 2 numbers, needs 1 or 3");
+    return false;
+}
+
+// Statements of scene files, never of a material library: a library holding
+// one is a scene file named by mistake.
+bool is_obj_statement(const std::string& kw) {
+    for (const char* obj : {"v", "vt", "vn", "f", "o", "g", "usemtl", "mtllib"})
+        if (kw == obj) return true;
+    return false;
+}
+
+// One number field as the formats write it: a sign, digits with at most one
+// point, an optional exponent, and nothing more. A decimal comma, nan, inf,
+// a hexadecimal float or trailing junk is no number; nor is a value beyond
+// single precision.
+bool parse_number(const std::string& field, float* out) {
+    const char* p = field.c_str();
+    auto digits = [&p] {
+        const char* from = p;
+        while (*p >= '0' && *p <= '9')
+            ++p;
+        return p - from;
+    };
+    if (*p == '+' || *p == '-') ++p;
+    auto whole = digits();
+    auto fraction = *p == '.' ? (++p, digits()) : 0;
+    if (whole + fraction == 0) return false;
+    if (*p == 'e' || *p == 'E') {
+        ++p;
+        if (*p == '+' || *p == '-') ++p;
+        if (digits() == 0) return false;
+    }
+    if (*p) return false;
+    float v = strtof(field.c_str(), nullptr);
+    if (!std::isfinite(v)) return false;
+    *out = v;
+    return true;
+}
 } // namespace
 
-void read_floats(const std::string& line, float* dst, int count) {
-    size_t p = line.find_first_not_of(" \t\r\v\f");
-    p = line.find_first_of(" \t\r\v\f", p);
-    if (p == std::string::npos) return;
-    if (count == 3)
-        sscanf(line.c_str() + p, "%f%f%f", &dst[0], &dst[1], &dst[2]);
-    else
-        sscanf(line.c_str() + p, "%f", &dst[0]);
+bool read_floats(const std::string& line, float* dst, int min_count, int max_count,
+                 const std::string& file, int number) {
+    std::string kw = word(line, 0), field;
+    int n = 0;
+    for (; !(field = word(line, n + 1)).empty(); ++n) {
+        if (n == max_count)
+            return set_error_at(file, number,
+                                kw + " with more than " + std::to_string(max_count) +
+                                    " numbers ('" + quoted(field) + "' after them)"),
+                   false;
+        if (!parse_number(field, &dst[n]))
+            return set_error_at(file, number, kw + ": '" + quoted(field) + "' is not a number"),
+                   false;
+    }
+    if (n >= min_count) return true;
+    set_error_at(file, number,
+                 kw + " with " + std::to_string(n) + " numbers, needs " +
+                     std::to_string(min_count));
+    return false;
 }
 
 bool line_reader::next() {
     if (!*at) return false;
-    const char* end = strchr(at, '\n');
-    if (!end) end = at + strlen(at);
-    line.assign(at, end);
-    at = *end ? end + 1 : end;
-    ++number;
-    return true;
+    number = next_number;
+    line.clear();
+    for (;;) {
+        const char* end = strchr(at, '\n');
+        if (!end) end = at + strlen(at);
+        line.append(at, end);
+        at = *end ? end + 1 : end;
+        ++next_number;
+        // A backslash ending a line joins the next one to it, as OBJ and MTL
+        // mean it; the joined line keeps the number of its first.
+        size_t last = line.find_last_not_of('\r');
+        if (last == std::string::npos || line[last] != '\\') return true;
+        line.resize(last);
+        line += ' ';
+        if (!*at) return true;
+    }
 }
 
 std::string word(const std::string& line, int k) {
@@ -96,6 +174,11 @@ int get_mtl(scene* s, const char* text) {
         const std::string& line = lines.line;
         std::string kw = word(line, 0);
         if (kw.empty() || kw[0] == '#') continue;
+        if (is_obj_statement(kw)) {
+            set_error_at(mtl_source, lines.number,
+                         "'" + kw + "' is an OBJ statement: not a material library");
+            return -1;
+        }
         if (kw == "newmtl") {
             if (!count_record(counts().materials, max_materials, "materials", mtl_source,
                               lines.number))
@@ -118,12 +201,18 @@ int get_mtl(scene* s, const char* text) {
             set_error_at(mtl_source, lines.number, kw + " before any newmtl");
             return -1;
         }
-        if (kw == "Kd") read_floats(line, cur->kd, 3);
-        if (kw == "Ks") read_floats(line, cur->ks, 3);
-        if (kw == "Ka") read_floats(line, cur->ka, 3);
-        if (kw == "Ns") read_floats(line, &cur->ns, 1);
-        if (kw == "d") read_floats(line, &cur->d, 1);
-        if (kw == "map_Kd" && !load_texture(cur, line, lines.number)) return -1;
+        if (kw == "map_Kd") {
+            if (!load_texture(cur, line, lines.number)) return -1;
+        } else if (kw == "Ns" || kw == "d") {
+            if (!read_floats(line, kw == "d" ? &cur->d : &cur->ns, 1, 1, mtl_source, lines.number))
+                return -1;
+        } else if (!read_colour(line,
+                                kw == "Kd"   ? cur->kd
+                                : kw == "Ks" ? cur->ks
+                                             : cur->ka,
+                                lines.number)) {
+            return -1;
+        }
     }
     return 0;
 }

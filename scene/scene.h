@@ -1,5 +1,6 @@
-// 3D scenes: a subset of Wavefront OBJ/MTL with uncompressed 24-bit TGA
-// textures, loaded into linked records and drawn with fixed-function GL.
+// 3D scenes: a subset of Wavefront OBJ/MTL with true-colour TGA textures
+// (24 or 32 bits, plain or run-length; alpha dropped), loaded into linked
+// records and drawn with fixed-function GL.
 // OBJ: v, vn, vt, o, g, usemtl, mtllib, f (forms p/t/n and p//n, 1-based).
 // MTL: newmtl, Ka, Kd, Ks, Ns, d, map_Kd. Other keywords are skipped.
 // Objects named "point..." are directional lights; "pivot_..." objects give a
@@ -11,12 +12,11 @@
 // Limits, checked before memory is taken or a file is read, so that no file
 // can take more than a moment or a few hundred MB: regular files only (a FIFO
 // or device is refused unread), OBJ and MTL files of at most 4 MB, one mtllib
-// line, 1024 objects, 4096 groups, 1024 materials, 1024 map_Kd lines, and
-// textures of 4096 x 4096 pixels in all, each within OpenGL's maximum size.
-// Names from mtllib and map_Kd stay inside the set_path directory: absolute
-// names and ".." components are refused, and under data/ a symbolic link that
-// leads out of it is too. A NUL byte in an OBJ or MTL file is an error at its
-// line; a UTF-8 byte order mark at the start is skipped.
+// line naming at most 16 libraries, 1024 objects, 4096 groups, 1024 materials, 1024 map_Kd lines,
+// and textures of 4096 x 4096 pixels in all, each within OpenGL's maximum size. Names from mtllib
+// and map_Kd stay inside the set_path directory: absolute names and ".." components are refused,
+// and under data/ a symbolic link that leads out of it is too. A NUL byte in an OBJ or MTL file is
+// an error at its line; a UTF-8 byte order mark at the start is skipped.
 #pragma once
 
 #include <cstdint>
@@ -80,7 +80,11 @@ struct scene {
 // than OpenGL allows. A group read while no material was current gets a grey
 // material (OpenGL's default: Ka 0.2, Kd 0.8, Ks 0, Ns 0, d 1), appended at
 // the tail of the material list; library entries start from the same values.
-// TGA headers are read as uncompressed 24-bit whatever their type fields say.
+// Every number field is a whole decimal number (no decimal comma, nan, inf or
+// trailing junk): v and vn take 3, vt 1 to 3, Ka, Kd and Ks 1 or 3, Ns and d 1.
+// A backslash ending a line continues it. A library holding OBJ statements
+// is refused, as are TGA files of any other kind (colour-mapped, greyscale,
+// 16-bit, right-to-left), each named by its type or depth.
 void set_path(const char* path);
 scene* load_scene(const char* name);
 // The last failure of load_scene, get_scene or tga_load: "file:line: problem".

@@ -15,6 +15,7 @@ constexpr size_t name_max = 999;
 // The limits stated in scene.h.
 constexpr int64_t max_text_bytes = 4 << 20;
 constexpr int max_objects = 1024, max_groups = 4096, max_materials = 1024, max_textures = 1024;
+constexpr int max_libraries = 16; // names on the one mtllib line
 constexpr int64_t max_texture_pixels = 4096 * 4096;
 
 // What one get_scene has used of the limits; reset when it starts.
@@ -48,10 +49,11 @@ inline bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f' || c == '\n';
 }
 
-// One line of a text, as a zero-terminated copy with its number (from 1).
+// One line of a text, as a zero-terminated copy with its number (from 1); a
+// line ending in a backslash goes on with the next.
 struct line_reader {
     const char* at;
-    int number = 0;
+    int number = 0, next_number = 1;
     std::string line;
     explicit line_reader(const char* text) : at(text) {}
     bool next();
@@ -61,9 +63,10 @@ struct line_reader {
 // Empty when the line has fewer words.
 std::string word(const std::string& line, int k);
 
-// Up to `count` (1 or 3) numbers after the keyword by sscanf's "%f" rules;
-// values that the line does not give stay as they are.
-void read_floats(const std::string& line, float* dst, int count);
+// The numbers after the keyword, from min_count to max_count of them, each a
+// whole decimal field; otherwise false with the error set at file:line.
+bool read_floats(const std::string& line, float* dst, int min_count, int max_count,
+                 const std::string& file, int number);
 
 // Copies a word into a name field; false (error set) when over name_max.
 bool copy_name(char* field, const std::string& w, const std::string& file, int line);

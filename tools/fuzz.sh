@@ -24,7 +24,8 @@ if [ ! -f "$data/music.ogg" ]; then
 fi
 
 flags="-std=c++17 -g -O1 -I$root -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined"
-scene_src="scene/loader.cpp scene/mtl.cpp scene/tga.cpp platform/datadir.cpp tests/fuzz/gl_stub.cpp"
+scene_src="scene/loader.cpp scene/mtl.cpp scene/tga.cpp platform/datadir.cpp platform/budget.cpp
+    tests/fuzz/gl_stub.cpp"
 build() { # name sources... -- libraries...
     name=$1
     shift
@@ -33,9 +34,10 @@ build() { # name sources... -- libraries...
 }
 build fuzz_scene tests/fuzz/fuzz_scene.cpp $scene_src
 build fuzz_tga tests/fuzz/fuzz_tga.cpp $scene_src
-build fuzz_png tests/fuzz/fuzz_png.cpp platform/pixmap.cpp platform/datadir.cpp \
+build fuzz_png tests/fuzz/fuzz_png.cpp platform/pixmap.cpp platform/datadir.cpp platform/budget.cpp \
     $(pkg-config --cflags --libs libpng)
-build fuzz_ogg tests/fuzz/fuzz_ogg.cpp platform/audio/ogg.cpp platform/datadir.cpp \
+build fuzz_ogg tests/fuzz/fuzz_ogg.cpp platform/audio/ogg.cpp platform/audio/vorbis_headers.cpp \
+    platform/datadir.cpp \
     $(pkg-config --cflags --libs vorbisfile vorbis ogg)
 
 # Seeds: fresh each run; the grown corpus is kept in $out/corpus.

@@ -15,4 +15,5 @@ $SUDO apt-get install -y -q --no-install-recommends \
   xvfb xauth xdotool x11-utils x11-xserver-utils x11-apps \
   xserver-xorg-core xserver-xorg-video-dummy openbox weston xwayland ffmpeg \
   clang libclang-rt-dev clang-format \
-  desktop-file-utils file dpkg-dev
+  desktop-file-utils file dpkg-dev \
+  pulseaudio pulseaudio-utils

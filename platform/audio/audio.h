@@ -1,7 +1,8 @@
 // Music playback: Ogg Vorbis decoded whole into memory, mixed in integers by a
 // software mixer into 44100 Hz stereo S16, pulled in blocks of at most 4096
-// frames by the output thread (SDL2 audio). Without a device the silent
-// "Null" driver is used and every call succeeds doing nothing.
+// frames by the output thread (SDL2 audio), in step with MilliSecs: what the
+// device could not play in time is dropped, not carried. Without an audio
+// driver the silent "Null" driver is used and every call succeeds doing nothing.
 // At most 4095 channels exist at once; a channel is a small handle with a
 // generation count, so a handle kept after its channel ended is ignored.
 // Sounds and channels are made on the main thread; the audio thread touches
@@ -9,7 +10,8 @@
 // PlaySound and CueSound give the empty handle 0, on which calls do nothing.
 // Sounds: regular Ogg Vorbis files of at most 32 MB, mono or stereo, of at
 // most 5 minutes at 48000 Hz (55 MB decoded, a second or two of decoding);
-// memory grows with what is decoded, not with the length the stream announces.
+// memory grows with what is decoded, and the length is what decodes, not what
+// the stream announces.
 // A chained file (a second stream after the first) is refused. The setup
 // header may declare at most 2^18 codebook entries and 2^20 entry values
 // (entries times dimensions) in all, checked before libvorbis sees it, which
@@ -55,6 +57,9 @@ TSound* LoadSound(const char* path, int flags = 0); // flags bit 0: loop
 // Why the last LoadSound or LoadAudioSample failed: "path: reason", with
 // libvorbis's meaning of its error code for a damaged file.
 const char* SoundLoadError();
+// After a load that succeeded, "path: what is wrong" when the stream ends
+// early (no end-of-stream page); "" otherwise.
+const char* SoundLoadNote();
 // Makes a sound of decoded frames (taking ownership, spare frame included);
 // null if unusable.
 TSound* CreateSound(TAudioSample* sample, int flags = 0);
@@ -67,6 +72,10 @@ void ResumeChannel(TChannel channel);
 
 // Name of the driver in use ("SDL", "Null" or "Manual"), starting it if needed.
 const char* AudioDriverName();
+// False while no device plays the mix: none was found, or it went away and is
+// being looked for again (a lost device is opened again by a background
+// thread, and the sound resumes where the clock is).
+bool AudioDeviceOpen();
 // Stops the output and releases the device (also run at process exit).
 void ShutdownAudio();
 

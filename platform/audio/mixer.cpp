@@ -140,7 +140,7 @@ void MixRamp(Voice& v, int32_t* acc, int n, int32_t target_volume, uint64_t targ
     }
 }
 
-void TakeStart(Mixer& m, const MixerStart& start, int32_t now_ms) {
+void TakeStart(Mixer& m, const MixerStart& start, int32_t heard_ms) {
     int slot = int(start.handle & kSlotMask);
     Voice& v = m.voice[slot];
     // The slot went back to the free ring before this request arrived.
@@ -153,8 +153,10 @@ void TakeStart(Mixer& m, const MixerStart& start, int32_t now_ms) {
     v.volume = int16_t(c.volume.load(std::memory_order_relaxed) & 0xffff);
     v.step = StepFor(start.sample->rate, c.rate.load(std::memory_order_relaxed));
     int32_t delay_ms =
-        int32_t(uint32_t(start.request_ms) + uint32_t(kStartLatencyMs) - uint32_t(now_ms));
-    v.delay = delay_ms > 0 ? int64_t(delay_ms) * kMixRate / 1000 : 0;
+        int32_t(uint32_t(start.request_ms) + uint32_t(kStartLatencyMs) - uint32_t(heard_ms));
+    // Negative: the channel should already be sounding, so it starts late
+    // and part-way in (following the clock) or late from its first frame.
+    v.delay = delay_ms > 0 || m.follow_clock ? int64_t(delay_ms) * kMixRate / 1000 : 0;
     c.taken_serial.store(start.serial, std::memory_order_release);
     if (!v.active) {
         v.active = true;
@@ -175,6 +177,21 @@ void RemoveVoice(Mixer& m, int index) {
     m.finished.Push(uint16_t(slot)); // cannot fail: a slot is out at most once
 }
 
+// Moves a voice on by frames of output without mixing it: first through its
+// start delay, then through its sound. False once it has stopped.
+bool AdvanceVoice(Voice& v, int64_t frames) {
+    if (v.delay >= frames) {
+        v.delay -= frames;
+        return true;
+    }
+    frames -= std::max<int64_t>(v.delay, 0);
+    v.delay = 0;
+    const uint64_t end = uint64_t(v.sample->length) << 32;
+    // Wraps at most once per call: a dropped span is shorter than 2^31 frames.
+    v.position += v.step * uint64_t(frames);
+    return v.position < end || PassEnd(v);
+}
+
 // Mixes one voice; returns false once it has stopped.
 bool MixVoice(Mixer& m, int slot, int frames) {
     Voice& v = m.voice[slot];
@@ -185,6 +202,7 @@ bool MixVoice(Mixer& m, int slot, int frames) {
     if (volume_word & kVolumeNow) v.volume = target_volume;
     int32_t pan = std::clamp(c.pan.load(std::memory_order_relaxed), -4096, 4096);
     uint64_t target_step = StepFor(v.sample->rate, c.rate.load(std::memory_order_relaxed));
+    if (v.delay < 0 && !AdvanceVoice(v, -v.delay)) return false; // started late
     if (v.delay >= frames) {
         v.delay -= frames;
         v.volume = target_volume;
@@ -231,19 +249,37 @@ uint32_t DestroyMixer(Mixer* m) {
     return next;
 }
 
-void MixBlock(Mixer& m, int16_t* out, int frames, int32_t now_ms) {
+void MixBlock(Mixer& m, int16_t* out, int frames, int32_t heard_ms) {
     frames = std::clamp(frames, 0, kMixMaxFrames);
     MixerStart start;
     while (m.started.Pop(start))
-        TakeStart(m, start, now_ms);
+        TakeStart(m, start, heard_ms);
     for (int i = 0; i < m.active_count;) {
         if (MixVoice(m, m.active[i], frames))
             ++i;
         else
             RemoveVoice(m, i);
     }
+    for (int i = 0; m.fade_left > 0 && i < frames; ++i, --m.fade_left) {
+        const int32_t gain = kJumpFadeFrames - m.fade_left; // of kJumpFadeFrames
+        m.accum[2 * i] = int32_t(int64_t(m.accum[2 * i]) * gain / kJumpFadeFrames);
+        m.accum[2 * i + 1] = int32_t(int64_t(m.accum[2 * i + 1]) * gain / kJumpFadeFrames);
+    }
     for (int i = 0; i < 2 * frames; ++i) {
         out[i] = int16_t(std::clamp(m.accum[i] >> 4, -32768, 32767));
         m.accum[i] = 0;
     }
+}
+
+void SkipFrames(Mixer& m, int64_t frames) {
+    if (frames <= 0) return;
+    for (int i = 0; i < m.active_count;) {
+        Voice& v = m.voice[m.active[i]];
+        const SlotControl& c = m.control[m.active[i]];
+        if (c.paused.load(std::memory_order_acquire) || AdvanceVoice(v, frames))
+            ++i;
+        else
+            RemoveVoice(m, i);
+    }
+    m.fade_left = kJumpFadeFrames;
 }

@@ -23,6 +23,8 @@ constexpr int kStartLatencyMs = 20;
 constexpr int32_t kUnitVolume = 4096;
 constexpr uint32_t kUnitRate = 65536;     // 16.16
 constexpr uint32_t kVolumeNow = 1u << 16; // volume word flag: skip the ramp
+// After a dropped span the output fades in over 5 ms, so the jump makes no click.
+constexpr int kJumpFadeFrames = kMixRate / 200;
 
 // A sound's decoded frames as the mixer plays them: the frame after the
 // last repeats the first (looping) or the last (once), so interpolation at
@@ -123,6 +125,11 @@ struct Mixer {
     uint16_t active[kSlotCount];
     int active_count = 0;
     int32_t accum[2 * kMixMaxFrames] = {};
+    // Set before the first block: a channel started late (the device was
+    // away) begins part-way in, where the clock says it is, instead of at its
+    // first frame. Off for the Manual driver, whose blocks are exact.
+    bool follow_clock = false;
+    int fade_left = 0; // frames of the fade-in after a dropped span
 
     // Main thread.
     SlotOwner owner[kSlotCount];
@@ -135,8 +142,13 @@ struct Mixer {
 Mixer* CreateMixer(uint32_t generation_floor);
 // Releases every sample reference; returns the next unused generation count.
 uint32_t DestroyMixer(Mixer* mixer);
-// Audio thread: mixes frames (1 .. 4096) into interleaved stereo S16.
-void MixBlock(Mixer& mixer, int16_t* out, int frames, int32_t now_ms);
+// Audio thread: mixes frames (1 .. 4096) into interleaved stereo S16;
+// heard_ms is the MilliSecs time at which the block's first frame is heard,
+// which places the channels started since the last block.
+void MixBlock(Mixer& mixer, int16_t* out, int frames, int32_t heard_ms);
+// Audio thread: drops the next frames of every playing channel (a span the
+// output could not play in time) and fades the next block in.
+void SkipFrames(Mixer& mixer, int64_t frames);
 
 // Main thread side of the channel table (channels.cpp); output.cpp owns the instance.
 Mixer* ActiveMixer(); // null under the Null driver

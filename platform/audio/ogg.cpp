@@ -1,11 +1,14 @@
 // Ogg Vorbis decoding: the whole first logical stream into 16-bit host-order
-// frames. The sample ends where the stream's data ends, even when the stream
-// announced more; a decoding error, or more than two channels, fails the load.
-// The file is read with libogg first: its headers are checked against the
-// decoder's budget before libvorbis sees them, and a chained file (a second
-// stream after the first) is refused, so libvorbisfile neither sizes its
-// tables from a hostile setup header nor scans a thousand links.
+// frames. The sample ends where the stream's data ends, whatever its granule
+// positions announce; a decoding error, a stream without audio, or more than
+// two channels, fails the load.
+// The file is read once into memory and its pages scanned with libogg first:
+// the headers go to the checker before libvorbis sees them, and a chained
+// file (a second stream after the first) is refused, so libvorbisfile
+// neither sizes its tables from a hostile setup header nor scans a thousand
+// links.
 #include "platform/audio/audio.h"
+#include "platform/audio/vorbis_headers.h"
 
 #include "platform/datadir.h"
 
@@ -23,155 +26,52 @@
 namespace {
 
 std::string sound_error; // "path: reason" of the last failed load
+std::string sound_note;  // "path: what is wrong" of the last load that went on
 
-size_t ReadFile(void* buffer, size_t size, size_t count, void* file) {
-    return std::fread(buffer, size, count, static_cast<FILE*>(file));
-}
-int SeekFile(void* file, ogg_int64_t offset, int whence) {
-    return fseeko(static_cast<FILE*>(file), off_t(offset), whence);
-}
-int CloseFile(void* file) {
-    return std::fclose(static_cast<FILE*>(file));
-}
-long TellFile(void* file) {
-    return long(ftello(static_cast<FILE*>(file)));
-}
-
-// A packet's bits, least significant first, as Vorbis packs them.
-struct Bits {
+// The file's bytes as the decoder reads them. No seek: libvorbisfile then
+// decodes forward to the data's end and takes no length from a granule
+// position.
+struct Memory {
     const unsigned char* data;
-    uint64_t size; // bits
-    uint64_t at = 0;
-    bool over = false; // read past the end
-    uint32_t Read(int n) {
-        uint32_t v = 0;
-        for (int i = 0; i < n; ++i, ++at) {
-            if (at >= size) return over = true, 0;
-            v |= uint32_t(data[at >> 3] >> (at & 7) & 1) << i;
-        }
-        return v;
-    }
-    void Skip(uint64_t n) {
-        if (n > size - std::min(at, size)) over = true;
-        at = over ? size : at + n;
-    }
+    size_t size, at = 0;
 };
-
-int BitsFor(uint32_t v) {
-    int n = 0;
-    for (; v; v >>= 1)
-        ++n;
+size_t ReadMemory(void* buffer, size_t size, size_t count, void* source) {
+    auto* m = static_cast<Memory*>(source);
+    size_t n = size == 0 ? 0 : std::min(count, (m->size - m->at) / size);
+    std::memcpy(buffer, m->data + m->at, n * size);
+    m->at += n * size;
     return n;
 }
 
-// Values of a lookup type 1 table: the largest r with r^dimensions <= entries.
-uint64_t Lookup1Values(uint32_t entries, uint32_t dimensions) {
-    if (dimensions == 0) return 0; // no vectors to look up
-    auto fits = [&](uint64_t r) {
-        uint64_t p = 1;
-        for (uint32_t d = 0; d < dimensions && p <= entries; ++d)
-            p *= r;
-        return p <= entries;
-    };
-    uint64_t r = 0;
-    while (fits(r + 1))
-        ++r;
-    return r;
-}
+// What the page check found: why the file is unusable ("" when it is one
+// usable stream), and whether its stream ends with an end-of-stream page.
+struct StreamCheck {
+    std::string reason;
+    bool ended = false;
+};
 
-// The codebooks of a setup header (after its 7-byte preamble): what libvorbis
-// will allocate grows with their entries and dimensions, so those are checked
-// against the budget before anything else; "" when within it.
-std::string CheckCodebooks(const unsigned char* data, size_t bytes) {
-    const std::string damaged = "invalid Vorbis bitstream header";
-    Bits b{data, uint64_t(bytes) * 8};
-    uint64_t entries_in_all = 0, values_in_all = 0;
-    for (uint32_t book = 0, books = b.Read(8) + 1; book < books && !b.over; ++book) {
-        if (b.Read(24) != 0x564342) return b.over ? damaged : damaged + " (codebook sync)";
-        uint32_t dimensions = b.Read(16), entries = b.Read(24);
-        entries_in_all += entries;
-        values_in_all += uint64_t(entries) * std::max(dimensions, 1u);
-        if (entries_in_all > uint64_t(kMaxCodebookEntries) ||
-            values_in_all > uint64_t(kMaxCodebookValues))
-            return "Vorbis codebook " + std::to_string(book + 1) + " of " + std::to_string(books) +
-                   " has " + std::to_string(entries) + " entries x " + std::to_string(dimensions) +
-                   " dimensions, over the decoder's budget of " +
-                   std::to_string(kMaxCodebookEntries) + " entries and " +
-                   std::to_string(kMaxCodebookValues) + " values in all";
-        if (b.Read(1)) { // ordered lengths: runs of one length each, lengths rising
-            uint32_t length = b.Read(5) + 1, at = 0;
-            for (; at < entries && !b.over; ++length) {
-                if (length > 32) return damaged;
-                at += b.Read(BitsFor(entries - at));
-            }
-            if (at > entries) return damaged;
-        } else {
-            bool sparse = b.Read(1);
-            for (uint32_t e = 0; e < entries && !b.over; ++e)
-                if (!sparse || b.Read(1)) b.Read(5);
-        }
-        uint32_t lookup = b.Read(4);
-        if (lookup == 1 || lookup == 2) {
-            b.Skip(64); // minimum and delta
-            uint32_t value_bits = b.Read(4) + 1;
-            b.Read(1);
-            b.Skip((lookup == 1 ? Lookup1Values(entries, dimensions)
-                                : uint64_t(entries) * dimensions) *
-                   value_bits);
-        } else if (lookup != 0) {
-            return damaged;
-        }
-    }
-    return b.over ? damaged : "";
-}
-
-uint32_t Le32(const unsigned char* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-// Header packet n (0 identification, 1 comment, 2 setup); "" when usable.
-std::string CheckHeader(int n, const ogg_packet& packet) {
-    const unsigned char* p = packet.packet;
-    size_t size = size_t(packet.bytes);
-    if (size < 7 || p[0] != 2 * n + 1 || std::memcmp(p + 1, "vorbis", 6) != 0)
-        return n == 0 ? "not Vorbis data" : "invalid Vorbis bitstream header";
-    if (n == 0) {
-        if (size < 30) return "invalid Vorbis bitstream header";
-        if (p[11] < 1 || p[11] > 2) return "only mono and stereo are supported";
-        if (Le32(p + 12) < 1 || Le32(p + 12) > 1000000) return "bad sample rate";
-    } else if (n == 1) { // every length within the packet
-        size_t at = 7;
-        auto take = [&](uint64_t bytes) {
-            return bytes <= size - at ? (at += bytes, true) : false;
-        };
-        if (!take(4) || !take(Le32(p + at - 4)) || !take(4)) return "invalid Vorbis comment header";
-        for (uint32_t c = 0, count = Le32(p + at - 4); c < count; ++c)
-            if (!take(4) || !take(Le32(p + at - 4))) return "invalid Vorbis comment header";
-    } else {
-        return CheckCodebooks(p + 7, size - 7);
-    }
-    return "";
-}
-
-// Reads the file's pages with libogg: the first Vorbis stream's three headers
-// are checked, and a stream that begins after data pages (a chained file's
-// second link) is refused. "" when the file is one usable stream.
-std::string CheckStreams(FILE* file) {
+// Reads the pages with libogg: the first Vorbis stream's three headers are
+// checked, and a stream that begins after data pages (a chained file's second
+// link) is refused.
+StreamCheck CheckStreams(const unsigned char* data, size_t size) {
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     ogg_stream_state stream;
     bool vorbis = false, data_seen = false;
     int headers = 0;
-    std::string reason;
+    StreamCheck check;
+    std::string& reason = check.reason;
     int64_t offset = 0;
-    for (;;) {
+    for (size_t fed = 0;;) {
         ogg_page page;
         long n = ogg_sync_pageseek(&sync, &page);
         if (n == 0) {
-            char* buffer = ogg_sync_buffer(&sync, 65536);
-            size_t got = buffer ? std::fread(buffer, 1, 65536, file) : 0;
-            if (got == 0) break;
-            ogg_sync_wrote(&sync, long(got));
+            size_t chunk = std::min<size_t>(65536, size - fed);
+            char* buffer = chunk ? ogg_sync_buffer(&sync, long(chunk)) : nullptr;
+            if (!buffer) break;
+            std::memcpy(buffer, data + fed, chunk);
+            fed += chunk;
+            ogg_sync_wrote(&sync, long(chunk));
             continue;
         }
         offset += n < 0 ? -n : 0;
@@ -188,18 +88,20 @@ std::string CheckStreams(FILE* file) {
             ogg_stream_init(&stream, ogg_page_serialno(&page));
             vorbis = true;
         }
-        if (!vorbis || headers == 3 || ogg_page_serialno(&page) != stream.serialno) continue;
+        if (!vorbis || ogg_page_serialno(&page) != stream.serialno) continue;
+        check.ended |= ogg_page_eos(&page) != 0;
+        if (headers == 3) continue;
         ogg_stream_pagein(&stream, &page);
         ogg_packet packet;
         while (headers < 3 && reason.empty() && ogg_stream_packetout(&stream, &packet) == 1)
-            reason = CheckHeader(headers++, packet);
+            reason = CheckVorbisHeader(headers++, packet.packet, size_t(packet.bytes));
         if (!reason.empty()) break;
     }
     if (vorbis) ogg_stream_clear(&stream);
     ogg_sync_clear(&sync);
     if (reason.empty() && headers < 3)
         reason = vorbis ? "invalid Vorbis bitstream header" : "not Vorbis data";
-    return reason;
+    return check;
 }
 
 bool IsBigEndianHost() {
@@ -289,49 +191,61 @@ const char* SoundLoadError() {
     return sound_error.c_str();
 }
 
+const char* SoundLoadNote() {
+    return sound_note.c_str();
+}
+
+// The file is read once: the headers are checked on those bytes and the
+// decoder reads the same copy, so a file rewritten in between cannot carry
+// anything past the check. The length is what decodes, whatever the granule
+// positions announce.
 TAudioSample* LoadAudioSample(const char* path) {
     sound_error.clear();
+    sound_note.clear();
     std::string reason;
     int64_t bytes = 0;
     FILE* file = OpenDataFile(path, kMaxSoundFileBytes, &bytes, &reason);
     if (!file) return Fail(path, reason);
-    reason = CheckStreams(file);
-    if (!reason.empty() || fseeko(file, 0, SEEK_SET) != 0) {
-        std::fclose(file);
-        return Fail(path, reason.empty() ? "read error" : reason);
-    }
+    std::vector<unsigned char> data(size_t(bytes) + 1);
+    size_t got = std::fread(data.data(), 1, data.size(), file);
+    std::fclose(file);
+    if (got != size_t(bytes)) return Fail(path, "read error (the file changed while read)");
+    StreamCheck check = CheckStreams(data.data(), got);
+    if (!check.reason.empty()) return Fail(path, check.reason);
+    Memory memory{data.data(), got};
     OggVorbis_File vf;
-    ov_callbacks callbacks = {ReadFile, SeekFile, CloseFile, TellFile};
-    if (int rc = ov_open_callbacks(file, &vf, nullptr, 0, callbacks)) {
-        std::fclose(file);
+    ov_callbacks callbacks = {ReadMemory, nullptr, nullptr, nullptr};
+    if (int rc = ov_open_callbacks(&memory, &vf, nullptr, 0, callbacks))
         return Fail(path, VorbisReason(rc));
-    }
-    // From here ov_clear closes the file.
     vorbis_info* info = ov_info(&vf, 0);
-    ogg_int64_t length = ov_pcm_total(&vf, 0);
-    if (!info || length < 0)
-        reason = "cannot read the stream length";
+    if (!info)
+        reason = "cannot read the stream header";
     else if (info->channels < 1 || info->channels > 2)
         reason = "only mono and stereo are supported";
     else if (info->rate <= 0 || info->rate > 1000000)
         reason = "bad sample rate";
-    else if (length > kMaxSoundFrames)
-        reason = "stream announces " + std::to_string(length) + " frames (" +
-                 std::to_string(length / info->rate / 60) + " minutes), over the limit of " +
-                 std::to_string(kMaxSoundFrames) + " (5 minutes at 48000 Hz)";
     if (!reason.empty()) {
         ov_clear(&vf);
         return Fail(path, reason);
     }
     const int channels = info->channels, rate = int(info->rate);
+    // One frame past the limit tells a stream that is too long.
     Blocks blocks;
-    long rc = DecodeAll(vf, size_t(length) * size_t(channels), blocks);
+    long rc = DecodeAll(vf, size_t(kMaxSoundFrames + 1) * size_t(channels), blocks);
     ov_clear(&vf);
     if (rc != 0) return Fail(path, rc == OV_EFAULT ? "out of memory" : VorbisReason(rc));
+    size_t frames = blocks.total / size_t(channels);
+    if (frames == 0) return Fail(path, "no audio in the stream (headers only)");
+    if (frames > size_t(kMaxSoundFrames))
+        return Fail(path, "longer than the limit of " + std::to_string(kMaxSoundFrames) +
+                              " frames (5 minutes at 48000 Hz)");
     int16_t* samples = Join(blocks, channels);
     if (!samples) return Fail(path, "out of memory");
+    if (!check.ended)
+        sound_note = std::string(path) + ": the soundtrack is cut short (no end-of-stream " +
+                     "page); it plays the " + std::to_string(frames / size_t(rate)) + " s it holds";
     auto* sample = new TAudioSample;
-    sample->length = int(blocks.total / size_t(channels));
+    sample->length = int(frames);
     sample->rate = rate;
     sample->channels = channels;
     sample->samples = samples;

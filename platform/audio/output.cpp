@@ -1,26 +1,70 @@
 // Driver selection and the SDL2 back end: a 44100 Hz stereo S16 device whose
-// callback thread pulls blocks of at most 4096 frames from the mixer. When no
-// device opens, the silent Null driver (no mixer at all) takes its place.
+// callback thread pulls blocks of at most 4096 frames from the mixer, on the
+// demo's clock. When SDL has no audio driver at all, the silent Null driver
+// (no mixer) takes its place; when a driver has no device, or loses it, a
+// watcher thread opens the default device again as soon as there is one.
 #include "platform/audio/mixer.h"
 #include "platform/clock.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace {
 
 enum Driver { kNone, kSDL, kNull, kManual };
 
+// Frames the output asks for at a time. One period of 1024 frames left the
+// sound server a single 23 ms block in hand and dropped out under load;
+// 4096 (93 ms) is the largest block the mixer takes, and costs no sync
+// since the clock below accounts for it.
+constexpr int kPeriodFrames = 4096;
+// A device is checked this often; a lost one is tried again after as long,
+// doubling to at most half a second, so a server that is back is heard
+// within a second.
+constexpr int kWatchMs = 250;
+constexpr int kRetryMaxMs = 500;
+
+// A device pulls late by this much before the frames due meanwhile are
+// dropped: within a short block, and above the clock's own millisecond steps.
+constexpr int kLateMs = 20;
+
+// Where the show is in the output: stream frame f is due at the speaker at
+// epoch_ms + f / 44.1 ms. A device that starts, or restarts after running
+// dry, plays its first block at once (measured on PulseAudio: within a few
+// ms); its buffer only ever holds what it pulled ahead. So the first block
+// is due when pulled, and later ones by the frame count; a block pulled
+// after its due time says the device ran dry. Audio thread only (one
+// device thread at a time).
+struct OutputClock {
+    bool started = false;
+    bool follow = false; // a device that plays in real time
+    int32_t epoch_ms = 0;
+    int64_t frame = 0;
+    std::atomic<bool> resync{}; // a new device: place the next block afresh
+};
+
 struct AudioOutput {
     Driver requested = kSDL;
     Driver running = kNone;
     Mixer* mixer = nullptr;
-    SDL_AudioDeviceID device = 0;
+    SDL_AudioDeviceID device = 0; // the watcher's while it runs
     uint32_t generation_floor = 0;
     bool exit_hook = false;
+    OutputClock clock;
+    std::atomic<bool> playing{};
+    std::thread watcher;
+    std::mutex lock;
+    std::condition_variable wake;
+    bool stopping = false; // under lock
 };
 
 AudioOutput audio_output;
@@ -34,29 +78,124 @@ void PullBlocks(Mixer& mixer, int16_t* out, int frames) {
     }
 }
 
-void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
-    PullBlocks(*static_cast<Mixer*>(user), reinterpret_cast<int16_t*>(stream), bytes / 4);
+// When the device pulled late (an underrun, a stall, a suspended sink, the
+// process stopped) the frames due in the meantime are dropped, so the next
+// block is heard when the clock says; a block pulled early is left alone,
+// the device's buffer holds it. A pull up to kLateMs late is jitter the
+// device's buffer absorbs.
+void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
+    const bool resync = c.resync.exchange(false, std::memory_order_acquire);
+    if (!c.started) {
+        c.started = true;
+        c.epoch_ms = now;
+        return;
+    }
+    const int32_t since_epoch = int32_t(uint32_t(now) - uint32_t(c.epoch_ms));
+    const double lead_ms = c.frame * 1000.0 / kMixRate - since_epoch;
+    if (!c.follow || (!resync && lead_ms >= -kLateMs)) return;
+    const int64_t due = int64_t(since_epoch) * kMixRate / 1000;
+    if (due <= c.frame) return;
+    SkipFrames(mixer, due - c.frame);
+    c.frame = due;
 }
 
+void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
+    Mixer& mixer = *static_cast<Mixer*>(user);
+    OutputClock& c = audio_output.clock;
+    KeepInStep(c, mixer, MilliSecs());
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    for (int frames = bytes / 4; frames > 0;) {
+        int n = std::min(frames, kMixMaxFrames);
+        int32_t heard_ms = int32_t(uint32_t(c.epoch_ms) + uint32_t(c.frame * 1000 / kMixRate));
+        MixBlock(mixer, out, n, heard_ms);
+        c.frame += n;
+        out += 2 * n;
+        frames -= n;
+    }
+}
+
+// libasound reports a missing card on stderr, eight lines of its own;
+// the demo says it once, in its words. SDL loads the same library, so the
+// handler set here is the one it uses.
+void QuietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsa() {
+    using SetHandler = int (*)(void (*)(const char*, int, const char*, int, const char*, ...));
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+    if (!alsa) return;
+    if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(QuietAlsaErrors);
+}
+
+// Opens the default device for the mixer.
 bool OpenDevice() {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     SDL_AudioSpec want;
     SDL_zero(want);
     want.freq = kMixRate;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024; // about 23 ms, in step with the 20 ms start delay
+    want.samples = kPeriodFrames;
     want.callback = DeviceCallback;
     want.userdata = audio_output.mixer;
+    // Set before the device's thread exists, which then sees them.
+    const char* name = SDL_GetCurrentAudioDriver();
+    // The disk and dummy drivers keep no time of their own: whatever they
+    // are fed is the recording, so nothing is dropped there.
+    audio_output.clock.follow =
+        name && std::strcmp(name, "disk") != 0 && std::strcmp(name, "dummy") != 0;
+    audio_output.mixer->follow_clock = audio_output.clock.follow;
+    audio_output.clock.resync.store(true, std::memory_order_release);
     SDL_AudioSpec have;
     // No changes allowed: SDL converts if the hardware wants another format.
-    audio_output.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (audio_output.device == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
-    SDL_PauseAudioDevice(audio_output.device, 0);
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device == 0) return false;
+    audio_output.device = device;
+    audio_output.playing.store(true);
+    SDL_PauseAudioDevice(device, 0);
     return true;
+}
+
+// Background thread: a device that stopped (the server went away, the card
+// was unplugged) is closed, and the default device is tried again, with the
+// driver started afresh so a server that came back is found. Never on the
+// render thread: an open can take a while.
+void WatchDevice() {
+    std::unique_lock<std::mutex> hold(audio_output.lock);
+    int wait_ms = kWatchMs;
+    while (!audio_output.stopping) {
+        audio_output.wake.wait_for(hold, std::chrono::milliseconds(wait_ms));
+        if (audio_output.stopping) break;
+        if (audio_output.device &&
+            SDL_GetAudioDeviceStatus(audio_output.device) == SDL_AUDIO_PLAYING) {
+            wait_ms = kWatchMs;
+            continue;
+        }
+        hold.unlock();
+        if (audio_output.device) {
+            audio_output.playing.store(false);
+            SDL_CloseAudioDevice(audio_output.device);
+            audio_output.device = 0;
+        }
+        SDL_AudioQuit();
+        bool opened = SDL_AudioInit(nullptr) == 0 && OpenDevice();
+        hold.lock();
+        wait_ms = opened ? kWatchMs : std::min(2 * wait_ms, kRetryMaxMs);
+    }
+}
+
+void StartWatcher() {
+    audio_output.stopping = false;
+    audio_output.watcher = std::thread(WatchDevice);
+}
+
+void StopWatcher() {
+    if (!audio_output.watcher.joinable()) return;
+    {
+        std::lock_guard<std::mutex> hold(audio_output.lock);
+        audio_output.stopping = true;
+    }
+    audio_output.wake.notify_all();
+    audio_output.watcher.join();
 }
 
 void StartAudio() {
@@ -71,8 +210,13 @@ void StartAudio() {
         audio_output.running = kManual;
         return;
     }
-    if (OpenDevice()) {
+    SilenceAlsa();
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
         audio_output.running = kSDL;
+        audio_output.clock.started = false;
+        audio_output.clock.frame = 0;
+        OpenDevice(); // or the watcher keeps trying
+        StartWatcher();
         return;
     }
     audio_output.generation_floor = DestroyMixer(audio_output.mixer);
@@ -98,11 +242,18 @@ const char* AudioDriverName() {
     }
 }
 
+bool AudioDeviceOpen() {
+    ActiveMixer();
+    return audio_output.running == kManual || audio_output.playing.load();
+}
+
 void ShutdownAudio() {
-    if (audio_output.device) {
-        SDL_CloseAudioDevice(audio_output.device); // waits for the callback to return
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    StopWatcher();
+    if (audio_output.running == kSDL) {
+        audio_output.playing.store(false);
+        if (audio_output.device) SDL_CloseAudioDevice(audio_output.device); // joins the callback
         audio_output.device = 0;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     if (audio_output.mixer) audio_output.generation_floor = DestroyMixer(audio_output.mixer);
     audio_output.mixer = nullptr;

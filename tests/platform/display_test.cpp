@@ -5,6 +5,7 @@
 // runs in a re-executed child.
 #include "platform/graphics.h"
 #include "platform/keyboard.h"
+#include "platform/pacing.h"
 #include "platform/stop_signal.h"
 #include "tests/support/gl_fixture.h"
 
@@ -26,7 +27,52 @@ TEST_F(GLTest, FrameIs800x600WithADepthBufferOnAFullScreenWindow) {
     EXPECT_EQ(viewport[2], 800);
     EXPECT_EQ(viewport[3], 600);
     EXPECT_TRUE(SDL_GetWindowFlags(SDL_GL_GetCurrentWindow()) & SDL_WINDOW_FULLSCREEN);
+    EXPECT_EQ(GraphicsHeight(), 600);
+    EXPECT_EQ(GraphicsDepth(), 32);
+    EXPECT_EQ(GraphicsHertz(), 0);
+    EXPECT_EQ(GraphicsFlags(), GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
 }
+
+namespace {
+
+// A 60 Hz display and a driver whose presents are scripted: each takes
+// swap_ms, and a driver that waits then holds it to the next vertical blank.
+constexpr int64_t kPeriodNs = 1000000000 / 60;
+
+struct ScriptedDriver {
+    const char* name;
+    double swap_ms;
+    bool waits;
+    bool paced_in_software; // what the display must decide
+};
+
+class PacingChoice : public ::testing::TestWithParam<ScriptedDriver> {};
+
+TEST_P(PacingChoice, FollowsWherePresentsLandNotHowLongTheyTake) {
+    struct Clock {
+        int64_t now_ns; // starts off the display's beat
+        const ScriptedDriver* driver;
+    } clock{5000000, &GetParam()};
+    auto present = [](void* user) {
+        auto* c = static_cast<Clock*>(user);
+        c->now_ns += int64_t(c->driver->swap_ms * 1e6);
+        if (c->driver->waits) c->now_ns = (c->now_ns + kPeriodNs - 1) / kPeriodNs * kPeriodNs;
+    };
+    auto now = [](void* user) { return static_cast<Clock*>(user)->now_ns; };
+    EXPECT_EQ(!PresentsInStep({present, now, &clock}, kPeriodNs), GetParam().paced_in_software);
+}
+
+// llvmpipe's swap of a black 1920x1080 frame takes about 10 ms, of 4K 36 ms.
+INSTANTIATE_TEST_SUITE_P(Drivers, PacingChoice,
+                         ::testing::Values(ScriptedDriver{"QuickNoWait", 0.2, false, true},
+                                           ScriptedDriver{"SlowNoWait", 12, false, true},
+                                           ScriptedDriver{"QuickWait", 0.2, true, false},
+                                           ScriptedDriver{"SlowWait", 12, true, false},
+                                           ScriptedDriver{"SlowerThanAPeriodWait", 20, true,
+                                                          false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
 
 TEST_F(GLTest, KeyHitCountsPressesNotRepeatsAndClears) {
     KeyHit(27);

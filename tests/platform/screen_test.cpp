@@ -3,7 +3,10 @@
 // window manager: the window is black before anything is drawn, the frame
 // fills the largest centred 4:3 area with black bars beside or above it, and
 // the desktop keeps its mode after Escape and after SIGKILL. Under weston's
-// Xwayland the window covers the output in full screen, run after run.
+// Xwayland the window covers the output in full screen, run after run. The
+// root window naming the check window of a manager gone since costs no wait,
+// and an icon too large for the server is no reason to stop.
+#include "tests/platform/png_files.h"
 #include "tests/support/child_process.h"
 #include "tests/support/skip.h"
 
@@ -11,6 +14,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,6 +54,8 @@ struct Desktop {
     const char* name;
     int width, height;
     bool has_800x600, window_manager, weston;
+    bool stale_window_manager = false; // the root names a check window that is gone
+    bool large_icon = false;           // data/icon.png of 2048 x 2048
 };
 
 class ScreenTest : public ::testing::TestWithParam<Desktop> {
@@ -62,6 +68,12 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
             GetParam().weston ? StartWeston() : StartServer();
         if (server_ < 0) SKIP_OR_FAIL_UNDER_CI("no X server; needs " + tools);
         if (GetParam().window_manager) StartWindowManager();
+        if (GetParam().stale_window_manager)
+            Shell("xprop -root -f _NET_SUPPORTING_WM_CHECK 32x -set _NET_SUPPORTING_WM_CHECK "
+                  "0x3fffff");
+        const uint8_t grey[4] = {128, 128, 128, 255};
+        if (GetParam().large_icon && mkdir((dir_ + "/data").c_str(), 0700) == 0)
+            WritePng(dir_ + "/data/icon.png", SolidLayout(2048, 2048, 4, grey));
     }
     void TearDown() override {
         for (pid_t pid : {wm_, server_})
@@ -137,10 +149,11 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
 
     // Starts the probe and waits until its frame (or, while it loads,
     // black) is on screen.
-    static pid_t ShowProbe(std::vector<uint32_t>& shot, bool loading = false) {
+    pid_t ShowProbe(std::vector<uint32_t>& shot, bool loading = false) {
         const int w = GetParam().width, h = GetParam().height, x0 = (w - Scale(800)) / 2,
                   y0 = (h - Scale(600)) / 2;
-        pid_t pid = loading ? SpawnChild({SCREEN_PROBE, "load"}) : SpawnChild({SCREEN_PROBE});
+        pid_t pid = loading ? SpawnChild({SCREEN_PROBE, "load"}, {}, dir_)
+                            : SpawnChild({SCREEN_PROBE}, {}, dir_);
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
         for (; pid > 0 && std::chrono::steady_clock::now() < end; usleep(50000))
             if ((shot = Screenshot(w, h)).size() &&
@@ -174,6 +187,15 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
             EXPECT_EQ(WaitChild(probe, 10), 0);
         }
         return;
+    }
+    if (GetParam().stale_window_manager) {
+        // Waiting for a manager takes a second; opening in less waited for none.
+        ChildResult run = RunChild(SCREEN_PROBE, dir_, {}, 20, {}, {"time"});
+        int open_ms = -1;
+        std::sscanf(run.err.c_str(), "open %d ms", &open_ms);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_GE(open_ms, 0) << run.err;
+        EXPECT_LT(open_ms, 1000);
     }
     const std::string before = Mode();
     ASSERT_EQ(before, std::to_string(w) + " x " + std::to_string(h));
@@ -220,15 +242,17 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
     EXPECT_EQ(Mode(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktops, ScreenTest,
-                         ::testing::Values(Desktop{"Bare800x600", 1920, 1080, true, false, false},
-                                           Desktop{"BareNative", 1920, 1080, false, false, false},
-                                           Desktop{"Openbox800x600", 1920, 1080, true, true, false},
-                                           Desktop{"OpenboxNative", 1920, 1080, false, true, false},
-                                           Desktop{"Bare1280x1024", 1280, 1024, false, false,
-                                                   false},
-                                           Desktop{"Weston", 1920, 1080, false, false, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, ScreenTest,
+    ::testing::Values(Desktop{"Bare800x600", 1920, 1080, true, false, false},
+                      Desktop{"BareNative", 1920, 1080, false, false, false},
+                      Desktop{"Openbox800x600", 1920, 1080, true, true, false},
+                      Desktop{"OpenboxNative", 1920, 1080, false, true, false},
+                      Desktop{"Bare1280x1024", 1280, 1024, false, false, false},
+                      Desktop{"Weston", 1920, 1080, false, false, true},
+                      Desktop{"StaleWindowManager", 1920, 1080, false, false, false, true},
+                      Desktop{"BareLargeIcon", 1920, 1080, false, false, false, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Over ssh, su or from a service: nothing to show on, or a stale DISPLAY
 // without a runtime directory; nothing is loaded or played; one line says why.

@@ -41,14 +41,14 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SceneLoader, GroupTakesTheMaterialOfItsLastFace) {
     scene* s = LoadFiles("mtllib s.mtl\nv 0 0 0\nvn 0 0 1\no a\ng first\nf 1//1\n"
                          "g second\nusemtl red\nf 1//1\nusemtl blue\nf 1//1\n",
-                         "newmtl blue\nKa 0.1 0.2 0.3\nnewmtl red\nKd 1 0 0\n");
+                         "newmtl blue\nKa 0.1 \\\n0.2 0.3\nnewmtl red\nKd 1 0 0\n");
     ASSERT_NE(s, nullptr);
     const group* second = s->objects->groups;
     const group* first = second->next;
     EXPECT_STREQ(second->material->name, "blue");
     EXPECT_STREQ(first->material->name, "red"); // mtllib makes its last material current
     // Diffuse, specular and shininess show in the render tests' pixels;
-    // ambient, zero there, here.
+    // ambient, zero there, here, from a line continued with a backslash.
     const material* m = second->material;
     EXPECT_EQ(std::vector<float>(m->ka, m->ka + 4), (std::vector<float>{0.1f, 0.2f, 0.3f, 1}));
     delete_scene(s);

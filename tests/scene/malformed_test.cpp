@@ -18,6 +18,7 @@ struct BadCase {
 const std::string kTri = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvt 0 0\no a\ng g\n"; // faces at :8
 const std::string kLib = "mtllib s.mtl\n";
 const std::string kTextured = "newmtl m\nKd 1 1 1\nmap_Kd t.tga\n"; // t.tga at :3
+const std::string kTga = TgaBytes(2, 2, {{}, {}, {}, {}});
 
 class SceneMalformed : public ::testing::TestWithParam<BadCase> {};
 } // namespace
@@ -49,6 +50,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"ByteOrderMark", "\xef\xbb\xbfmtllib none.mtl\n", "", "", "s.obj:1", "none.mtl"},
         BadCase{"RelativeIndex", kTri + "f -1//1 2//1 3//1\n", "", "", "s.obj:8", "-1"},
         BadCase{"OneSlash", kTri + "f 1/1 2/1 3/1\n", "", "", "s.obj:8", "1/1"},
+        BadCase{"NotANumber", "v 0 nan 0\n", "", "", "s.obj:1", "nan"},
+        BadCase{"VertexOfOneNumber", "o a\nv 1\n", "", "", "s.obj:2", "needs 3"},
+        BadCase{"SecondLibraryMissing", "mtllib s.mtl none.mtl\n", "", "", "s.obj:1", "none.mtl"},
+        BadCase{"TgaColourMapped", kLib, kTextured, std::string(kTga).replace(2, 1, "\1"),
+                "s.mtl:3", "colour-mapped"},
+        BadCase{"Tga16Bit", kLib, kTextured, std::string(kTga).replace(16, 1, "\x10"), "s.mtl:3",
+                "16-bit"},
         BadCase{"FaceBeforeGroup", "o a\nf 1//1 2//1 3//1\n", "", "", "s.obj:2", "group"},
         BadCase{"GroupBeforeObject", "g g\n", "", "", "s.obj:1", "object"},
         BadCase{"LongName", "o a\n\ng " + std::string(1000, 'x') + "\n", "", "", "s.obj:3", "1000"},
@@ -60,6 +68,5 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"TgaTooWide", kLib, kTextured, TgaBytes(65535, 1, std::vector<Bgr>(65535)),
                 "s.mtl:3", "65535 x 1"},
         // 18 header bytes and 11 of the 12 pixel bytes: 29 in all.
-        BadCase{"TgaPixelsShort", kLib, kTextured, TgaBytes(2, 2, {{}, {}, {}, {}}).substr(0, 29),
-                "s.mtl:3", "29"}),
+        BadCase{"TgaPixelsShort", kLib, kTextured, kTga.substr(0, 29), "s.mtl:3", "29"}),
     [](const ::testing::TestParamInfo<BadCase>& info) { return std::string(info.param.label); });

@@ -32,10 +32,7 @@ int ColorDistance(Rgb a, Rgb b) {
 }
 
 void ResetFrame() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-400, 400, 300, -300, 0, 1000);
-    glMatrixMode(GL_MODELVIEW);
+    SetCentredProjection(GraphicsWidth(), GraphicsHeight());
     glLoadIdentity();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -63,8 +60,8 @@ Rgb FramePixel(const std::vector<uint8_t>& frame, int x, int y) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    SetGraphicsDriver(GL2DDriver(), 2);
-    Graphics(800, 600, 32, 0, 10);
+    SetGraphicsDriver(GL2DDriver(), kDefaultGraphicsFlags);
+    Graphics(800, 600, 32, 0, GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
     const int rc = RUN_ALL_TESTS();
     EndGraphics();
     return rc;

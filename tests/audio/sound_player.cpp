@@ -1,0 +1,35 @@
+// Plays the sound-server test's signal through the default output for the
+// given seconds of the clock, after writing its start mark (MilliSecs) to a file.
+#include "platform/audio/audio.h"
+#include "platform/clock.h"
+#include "tests/audio/server_signal.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+int main(int argc, char** argv) {
+    if (argc != 3) return 2;
+    const int32_t play_ms = int32_t(std::atof(argv[1]) * 1000);
+    auto* sample = new TAudioSample;
+    sample->length = kServerSignalFrames;
+    sample->rate = 44100;
+    sample->channels = 2;
+    sample->samples = new int16_t[2 * (kServerSignalFrames + 1)];
+    for (int i = 0; i < kServerSignalFrames; ++i)
+        for (int side = 0; side < 2; ++side)
+            sample->samples[2 * i + side] = ServerSignal(uint32_t(i), side);
+    TSound* sound = CreateSound(sample);
+    if (!sound || !AudioDeviceOpen()) return 1;
+    const int32_t mark = MilliSecs();
+    PlaySound(sound);
+    if (FILE* f = std::fopen(argv[2], "w")) {
+        std::fprintf(f, "%d\n", mark);
+        std::fclose(f);
+    }
+    // The clock, not a count of naps, so a stop of the process counts.
+    while (int32_t(uint32_t(MilliSecs()) - uint32_t(mark)) < play_ms)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return 0;
+}

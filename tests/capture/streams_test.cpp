@@ -1,8 +1,9 @@
 // Frame timing, options, the WAV and y4m files and the contact sheet,
 // without a display.
 #include "tests/support/child_process.h"
-#include "tools/capture/capture.h"
 #include "tools/capture/contact_sheet.h"
+#include "tools/capture/frames.h"
+#include "tools/capture/options.h"
 #include "tools/capture/streams.h"
 
 #include <gtest/gtest.h>

@@ -3,6 +3,7 @@
 // being allocated every frame.
 #pragma once
 
+#include "tools/capture/frames.h"
 #include "tools/capture/rgb_image.h"
 
 #include <condition_variable>
@@ -10,8 +11,6 @@
 #include <deque>
 #include <mutex>
 #include <vector>
-
-const int kCaptureWidth = 800, kCaptureHeight = 600;
 
 // A frame's pixels (top row first) or the sound of one stretch.
 struct Job {

@@ -226,6 +226,7 @@ void TakeExit() {
 // the naming starts removes them; one during it lets it complete.
 int Conclude() {
     TakeExit();
+    PollStopSignal(); // no frame polls any more
     if (const int sig = stop_signal.load()) return Interrupted(sig);
     const std::string failure = Failure(capture_run);
     if (!failure.empty()) return Failed(failure);
@@ -236,6 +237,12 @@ int Conclude() {
     }
     UnlockOutputDir(capture_run.out.files.lock);
     PrintSummary(capture_run);
+    PollStopSignal();
+    if (const int sig = stop_signal.load())
+        std::fprintf(stderr,
+                     "ninefold_capture: SIG%s came while the outputs were named; they "
+                     "are complete\n",
+                     sigabbrev_np(sig));
     return kCaptureDone;
 }
 

@@ -9,13 +9,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -226,27 +223,11 @@ bool StartEncoder(FfmpegEncoder& e, const EncoderSettings& s, std::string* error
                                      "-f",     "matroska", "-i", "pipe:0"};
     AddMp4Output(args, s);
     if (!s.master.empty()) AddMasterOutput(args, s);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, stream_in, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fileno(e.log), 2);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     // A process group of its own: a Ctrl-C at the terminal reaches the tool,
     // which stops ffmpeg itself.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
+    const int child_fds[3] = {stream_in, -1, fileno(e.log)};
     pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    const int failed = SpawnProgram(args, child_fds, true, &pid);
     CloseFd(stream_in);
     if (failed != 0) {
         *error = std::string("cannot start ffmpeg: ") + std::strerror(failed);

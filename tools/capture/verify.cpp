@@ -33,19 +33,9 @@ bool RunProgram(std::vector<std::string> args, bool (*stop)(), std::string* outp
         *error = std::string("cannot start ") + args[0] + ": " + std::strerror(errno);
         return false;
     }
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    const int child_fds[3] = {-1, fds[1], fds[1]};
     pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const int failed = SpawnProgram(args, child_fds, false, &pid);
     close(fds[1]);
     if (failed != 0) {
         close(fds[0]);
@@ -161,6 +151,31 @@ bool VerifyEncodedFile(const std::string& path, const ExpectedStreams& expected,
     if (!*why) return true;
     *error = path + ": the check finds " + why;
     return false;
+}
+
+int SpawnProgram(std::vector<std::string> args, const int fds[3], bool own_group, pid_t* pid) {
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; fd < 3; ++fd)
+        if (fds[fd] >= 0)
+            posix_spawn_file_actions_adddup2(&actions, fds[fd], fd);
+        else
+            posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    if (own_group) {
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+    }
+    const int failed = posix_spawnp(pid, argv[0], &actions, &attr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    return failed;
 }
 
 bool FindProgram(const char* name, std::string* error) {

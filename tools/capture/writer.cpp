@@ -1,6 +1,7 @@
 #include "tools/capture/writer.h"
 
 #include "tools/capture/frames.h"
+#include "tools/capture/read_back.h"
 #include "tools/capture/verify.h"
 
 #include <cerrno>
@@ -115,7 +116,7 @@ bool StartVideo(Outputs& out) {
     s.mp4_height = o.height;
     s.fps = o.fps;
     s.crf = o.crf;
-    s.preset = o.preset;
+    s.preset = o.x264_preset();
     s.audio = o.audio;
     VideoEncoding& v = out.video;
     v.encoder.stop = out.stopping;
@@ -194,8 +195,13 @@ void WriterLoop(JobQueue* queue, Outputs* out) {
         // After a failure or an interrupt the queue is only drained.
         const bool write = !out->failed.load() && !out->stopping();
         if (job.frame >= 0) {
-            if (write) WritePicture(*out, job);
-            queue->GiveBack(std::move(job.pixels));
+            if (write) {
+                TurnReadBackIntoPixels(job, *queue);
+                WritePicture(*out, job);
+                queue->GiveBack(std::move(job.pixels));
+            } else {
+                queue->GiveBack(std::move(job.read_back));
+            }
         }
         if (write && !job.sound.empty()) WriteSound(*out, job);
     }

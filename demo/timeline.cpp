@@ -11,6 +11,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cstring>
+
 // Section ends in seconds, tested against the previous frame's t/1000; a
 // fractional end is its float value widened, like a window bound.
 const double kSection1End = double(15.9f);
@@ -25,6 +28,10 @@ const double kSection8End = kEndingStartMs / 1000.0;
 // double leaves the level just above the step after 99 frames, so exactly
 // 100 frames (kEndingFrames) are drawn and the last playback gets about 2.2e-8.
 const double kFadeStep = double(0.01f);
+// A sound starts this long after it is asked for; past the ending's last
+// frame the demo waits at most this long for the song to end.
+const double kSoundStartMs = 20;
+const double kLongestSongTailMs = 1000;
 
 namespace {
 
@@ -79,6 +86,16 @@ bool RunTimeline(Demo& d) {
     return StartFade(d) && RunFade(d, Section9Frame);
 }
 
+// The final chord rings a little past the ending's last frame (100 frames
+// end near 136.7 s at 60 Hz, the song at 137 s): the last picture stays up
+// until the song has been heard to its end, where a device plays it.
+void LetTheSongEnd(const Demo& d) {
+    if (!AudioDeviceOpen() || std::strcmp(AudioDriverName(), "SDL") != 0) return;
+    const TAudioSample* song = d.soundtrack->sample;
+    double song_end_ms = double(song->length) * 1000 / song->rate + kSoundStartMs;
+    Delay(int(std::clamp(song_end_ms - d.t, 0.0, kLongestSongTailMs)));
+}
+
 // Reached at the end, on Escape and when start-up fails. Resources stay
 // loaded, reachable through the modules that loaded them.
 void CommonExit() {
@@ -92,7 +109,7 @@ int DemoMain() {
     bool started = StartUp(demo);
     if (started) {
         StartClockAndMusic(demo);
-        RunTimeline(demo);
+        if (RunTimeline(demo)) LetTheSongEnd(demo);
     }
     CommonExit();
     // A launcher or a script must tell a refused start from a finished show.

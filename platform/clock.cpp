@@ -37,3 +37,10 @@ void SetMilliSecsSource(MilliSecsSource source, void* user) {
     records->push_front({source, user});
     clock_source.store(&records->front(), std::memory_order_release);
 }
+
+void Delay(int ms) {
+    if (ms <= 0) return;
+    timespec ts{ms / 1000, long(ms % 1000) * 1000000};
+    while (nanosleep(&ts, &ts) != 0) {
+    } // a signal handler ran: sleep the rest
+}

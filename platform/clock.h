@@ -7,6 +7,8 @@
 #include <cstdint>
 
 int32_t MilliSecs();
+// Sleeps ms milliseconds of real time, whatever clock MilliSecs reads.
+void Delay(int ms);
 
 // Replaces the clock behind MilliSecs (null restores the system clock).
 // The audio thread reads MilliSecs too, so the source must be thread safe.

@@ -46,15 +46,6 @@ std::string WhyNoData(const std::string& dir) {
     return "no data/scene1.obj";
 }
 
-std::string ExecutableDir() {
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "";
-    path[n] = 0;
-    std::string s(path);
-    return s.substr(0, s.rfind('/'));
-}
-
 // Records a directory to look in; false when it was looked in already.
 bool NoteTried(const std::string& dir) {
     for (const std::string& d : tried)
@@ -100,6 +91,15 @@ int OpenBeneathData(const char* path, int flags) {
 }
 
 } // namespace
+
+std::string ExecutableDir() {
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "";
+    path[n] = 0;
+    std::string s(path);
+    return s.substr(0, s.rfind('/'));
+}
 
 bool FindDataDirectory() {
     tried.clear();

@@ -27,6 +27,8 @@ const char* DataDirectoriesTried();
 // program started in (beside the executable, the installed share folder);
 // "" otherwise. Messages name files with it.
 const char* DataDirectoryUsed();
+// The directory of the running executable; empty when it cannot be read.
+std::string ExecutableDir();
 
 // Opens a data file for reading when it is a regular file of at most max_bytes
 // (a FIFO, directory or device is refused without blocking on it); its size

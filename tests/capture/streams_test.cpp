@@ -1,14 +1,12 @@
-// Frame timing, options, the WAV and y4m files and the contact sheet,
-// without a display.
+// Frame timing, options and the WAV and y4m files, without a display.
 #include "tests/support/child_process.h"
-#include "tools/capture/capture.h"
-#include "tools/capture/contact_sheet.h"
+#include "tools/capture/frames.h"
+#include "tools/capture/options.h"
 #include "tools/capture/streams.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <tuple>
 
 namespace {
 
@@ -36,28 +34,14 @@ bool Parse(std::vector<std::string> args, CaptureOptions* o, std::string* error)
     return ParseCaptureOptions(int(argv.size()), argv.data(), o, error);
 }
 
-TEST(CaptureOptions, EveryOptionIsTakenUp) {
-    CaptureOptions o, at;
-    std::string error;
-    ASSERT_TRUE(Parse({"-o", "x", "--fps", "30", "--png", "--y4m", "-", "--no-audio", "--from",
-                       "1.5", "--to", "2", "--crf", "0", "--preset", "slow", "--sheet-every", "12"},
-                      &o, &error))
-        << error;
-    EXPECT_EQ(std::make_tuple(o.out_dir, o.fps, o.png, o.y4m_path, o.audio, o.from_ms, o.to_ms,
-                              o.crf, o.preset, o.sheet_every),
-              std::make_tuple(std::string("x"), 30, true, std::string("-"), false, 1500, 2000, 0,
-                              std::string("slow"), 12));
-    ASSERT_TRUE(Parse({"--frames-at", "2.5,70.01,0"}, &at, &error)) << error;
-    EXPECT_EQ(at.frames_at_ms, (std::vector<int32_t>{2500, 70010, 0}));
-}
-
 // One case for each way a value can be wrong; the reason names the option.
 TEST(CaptureOptions, BadOptionIsRefusedWithItsName) {
     // clang-format off
     const std::vector<std::vector<std::string>> cases = {
         {"--fps", "0"}, {"--crf", "52"}, {"--fps", "30x"}, {"--fps"}, {"--to", "nan"},
         {"--from", "5", "--to", "4"}, {"--frames-at", "1,,2"}, {"--frames-at", "1", "--png"},
-        {"--bogus"}, {"-o", ""}};
+        {"--bogus"}, {"-o", ""}, {"--height", "601"}, {"--height", "2166"},
+        {"--frames-at", "1", "--master"}};
     // clang-format on
     for (const auto& args : cases) {
         CaptureOptions o;
@@ -101,30 +85,6 @@ TEST(CaptureStreams, Y4mFrameHoldsThreeFullPlanesOfBt601) {
                  "\xff\x4c\x96\x1d"
                  "\x80\x55\x2c\xff"
                  "\x80\xff\x15\x6b");
-}
-
-// Thumbnails of 160x120 with 4 pixels between, twelve a row, each labelled
-// with its second in 3x5 digits at twice the size on a black box.
-TEST(CaptureSheet, TwelveLabelledThumbnailsARow) {
-    ContactSheet sheet;
-    RgbImage frame = MakeRgbImage(800, 600);
-    FillRect(frame, 0, 0, 800, 600, 0, 200, 0);
-    for (int s = 0; s < 18; ++s)
-        AddThumbnail(sheet, frame, s);
-    RgbImage out = ComposeSheet(sheet);
-    EXPECT_EQ(out.width, 4 + 12 * 164);
-    EXPECT_EQ(out.height, 4 + 2 * 124);
-    auto green = [&](int x, int y) { return out.rgb[(size_t(y) * out.width + x) * 3 + 1]; };
-    EXPECT_EQ(green(2, 2), 48); // the gap
-    // Thumbnail 18 (second 17) is the sixth of the second row.
-    const int x0 = 4 + 5 * 164, y0 = 4 + 124;
-    EXPECT_EQ(green(x0 + 100, y0 + 100), 200);
-    const char* const label[] = {"..................", "..................", "....##....######..",
-                                 "....##....######..", "..####........##..", "..####........##..",
-                                 "....##........##..", "....##........##.."};
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; label[y][x]; ++x)
-            EXPECT_EQ(green(x0 + x, y0 + y), label[y][x] == '#' ? 255 : 0) << x << "," << y;
 }
 
 } // namespace

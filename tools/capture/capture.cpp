@@ -1,5 +1,6 @@
 #include "tools/capture/capture.h"
 
+#include "tools/capture/frames.h"
 #include "tools/capture/progress.h"
 #include "tools/capture/read_back.h"
 #include "tools/capture/sound_track.h"
@@ -28,6 +29,9 @@ const int32_t kClockBase = 600000;
 // A stop signal ends the demo at its next frame; when none comes within
 // this, the watchdog removes the unfinished outputs and exits by itself.
 const int kStopGraceMs = 700;
+// Once the main thread is naming the outputs, the watchdog leaves the exit
+// to it for this long (renames take microseconds).
+const int kNamingGraceSeconds = 5;
 
 struct CaptureRun {
     const CaptureOptions* options = nullptr;
@@ -44,19 +48,26 @@ struct CaptureRun {
 };
 
 // The flip hook, the clock and the stop handlers see it for the whole run.
-CaptureRun run;
+CaptureRun capture_run;
 std::atomic<int> stop_signal{0};
-// Who prints the last line and ends the process: 1 the main thread, 2 the
-// watchdog. Whoever comes second leaves it to the first.
-std::atomic<int> exit_owner{0};
+// Who prints the last line and ends the process; whoever comes second
+// leaves it to the first.
+enum ExitOwner { kNobodyYet, kMainThread, kWatchdog };
+std::atomic<int> exit_owner{kNobodyYet};
+// The status the main thread decided on, for the watchdog (-1: none yet).
+std::atomic<int> decided_status{-1};
 
 bool Stopping() {
     return stop_signal.load() != 0;
 }
 
-bool ClaimExit(int who) {
-    int none = 0;
+bool ClaimExit(ExitOwner who) {
+    int none = kNobodyYet;
     return exit_owner.compare_exchange_strong(none, who);
+}
+
+int SignalStatus(int sig) {
+    return 128 + sig;
 }
 
 std::string InterruptedLine(int sig) {
@@ -64,7 +75,7 @@ std::string InterruptedLine(int sig) {
     std::snprintf(line, sizeof line,
                   "ninefold_capture: interrupted at %.1f s of demo time by SIG%s; "
                   "unfinished outputs removed\n",
-                  (run.now.load() - kClockBase) / 1000.0, sigabbrev_np(sig));
+                  (capture_run.now.load() - kClockBase) / 1000.0, sigabbrev_np(sig));
     return line;
 }
 
@@ -84,15 +95,17 @@ void StopAtPoll(int sig) {
 // Watchdog thread: no frame came in time (a load, a blocked write, ffmpeg's
 // last seconds).
 void StopLate(int sig) {
-    if (!ClaimExit(2)) {
-        sleep(5); // the main thread is finishing; it ends the process first
-        _exit(128 + sig);
+    if (!ClaimExit(kWatchdog)) {
+        sleep(kNamingGraceSeconds); // the main thread is finishing; it ends the process first
+        const int status = decided_status.load();
+        _exit(status >= 0 ? status : SignalStatus(sig));
     }
-    if (const pid_t ffmpeg = run.out.encoder.pid.load(); ffmpeg > 0) kill(ffmpeg, SIGKILL);
-    RemoveUnfinished(run.out);
+    if (const pid_t ffmpeg = capture_run.out.video.encoder.pid.load(); ffmpeg > 0)
+        kill(ffmpeg, SIGKILL);
+    RemoveUnfinished(capture_run.out);
     const std::string line = InterruptedLine(sig);
     (void)!write(2, line.data(), line.size());
-    _exit(128 + sig);
+    _exit(SignalStatus(sig));
 }
 
 int32_t VirtualClock(void* user) {
@@ -146,89 +159,135 @@ int64_t LastNeededFrame(const CaptureOptions& o) {
 }
 
 // What a capture without its MP4 left behind.
-std::string WrittenInstead(const CaptureOptions& o) {
+std::string WrittenInstead(const CaptureRun& r) {
+    const CaptureOptions& o = *r.options;
     std::string list;
     auto add = [&](const std::string& what) { list += (list.empty() ? "" : ", ") + what; };
-    if (o.png && run.written > 0) add("frame_*.png");
+    if (o.png && r.written > 0) add("frame_*.png");
     if (!o.y4m_path.empty()) add(o.y4m_path == "-" ? "y4m on stdout" : o.y4m_path);
     if (o.audio) add("ninefold.wav");
-    if (!run.out.sheet.thumbs.empty()) add("contact_sheet.png");
+    if (!r.out.streams.sheet.thumbs.empty()) add("contact_sheet.png");
     return list.empty() ? "nothing else" : list;
 }
 
 int Failed(const std::string& why) {
-    RemoveUnfinished(run.out);
+    RemoveUnfinished(capture_run.out);
     std::fprintf(stderr, "ninefold_capture: %s; unfinished outputs removed\n", why.c_str());
-    return 1;
+    return kCaptureFailed;
 }
 
-// After the demo: every output closed, then named or removed.
-int Report(const CaptureOptions& o) {
-    if (!ClaimExit(1))
-        for (;;)
-            pause(); // the watchdog is removing the outputs and ends the process
-    if (const int sig = stop_signal.load()) {
-        RemoveUnfinished(run.out);
-        std::fputs(InterruptedLine(sig).c_str(), stderr);
-        return 128 + sig;
-    }
-    const std::string& error = run.error.empty() ? run.out.error : run.error;
-    if (!error.empty()) return Failed(error);
-    if (run.frame == 0) return Failed("the demo stopped before its first frame");
-    if (o.frames_at() && run.frame <= run.last_needed) {
+int Interrupted(int sig) {
+    RemoveUnfinished(capture_run.out);
+    std::fputs(InterruptedLine(sig).c_str(), stderr);
+    return SignalStatus(sig);
+}
+
+// The run's first failure, empty when every frame asked for is written.
+std::string Failure(const CaptureRun& r) {
+    const CaptureOptions& o = *r.options;
+    if (!r.error.empty()) return r.error;
+    if (!r.out.error.empty()) return r.out.error;
+    if (r.frame == 0) return "the demo stopped before its first frame";
+    if (o.frames_at() && r.frame <= r.last_needed) {
         char why[128];
         std::snprintf(why, sizeof why,
                       "--frames-at: the demo ended at %.3f s, before the last time asked for",
-                      FrameTimeMs(run.frame - 1, o.fps) / 1000.0);
-        return Failed(why);
+                      FrameTimeMs(r.frame - 1, o.fps) / 1000.0);
+        return why;
     }
-    if (!o.frames_at() && !run.out.encoding && !run.out.encoder.not_installed)
-        return Failed(run.out.no_encoder);
-    if (!CommitOutputs(run.out)) return Failed(run.out.error);
+    return "";
+}
+
+void PrintSummary(const CaptureRun& r) {
+    const CaptureOptions& o = *r.options;
     std::fprintf(stderr, "ninefold_capture: %lld frames drawn, %lld written to %s\n",
-                 static_cast<long long>(run.frame), static_cast<long long>(run.written),
+                 static_cast<long long>(r.frame), static_cast<long long>(r.written),
                  o.out_dir.c_str());
-    if (o.frames_at()) return 0;
-    if (run.out.encoding) {
-        std::fprintf(stderr, "ninefold_capture: video: %s/ninefold.mp4\n", o.out_dir.c_str());
-        return 0;
+    if (o.frames_at()) return;
+    if (r.out.video.on) {
+        std::fprintf(stderr, "ninefold_capture: video: %s/ninefold.mp4%s\n", o.out_dir.c_str(),
+                     o.master ? " and ninefold.mkv" : "");
+        return;
     }
     // Without ffmpeg the lossless outputs are what was asked for.
     std::fprintf(stderr, "ninefold_capture: %s: no MP4; written instead: %s\n",
-                 run.out.no_encoder.c_str(), WrittenInstead(o).c_str());
-    return 0;
+                 r.out.video.none_because.c_str(), WrittenInstead(r).c_str());
+}
+
+// The exit is the main thread's from here on, unless the watchdog took it:
+// then this thread waits for it to end the process.
+void TakeExit() {
+    if (!ClaimExit(kMainThread))
+        for (;;)
+            pause();
+}
+
+// After the demo, every output closed: named, or removed. A signal before
+// the naming starts removes them; one during it lets it complete.
+int Conclude() {
+    TakeExit();
+    PollStopSignal(); // no frame polls any more
+    if (const int sig = stop_signal.load()) return Interrupted(sig);
+    const std::string failure = Failure(capture_run);
+    if (!failure.empty()) return Failed(failure);
+    decided_status = kCaptureDone;
+    if (!NameOutputs(capture_run.out)) {
+        decided_status = kCaptureFailed;
+        return Failed(capture_run.out.error);
+    }
+    UnlockOutputDir(capture_run.out.files.lock);
+    PrintSummary(capture_run);
+    PollStopSignal();
+    if (const int sig = stop_signal.load())
+        std::fprintf(stderr,
+                     "ninefold_capture: SIG%s came while the outputs were named; they "
+                     "are complete\n",
+                     sigabbrev_np(sig));
+    return kCaptureDone;
+}
+
+// Before the first frame: the directory, the names, the files and ffmpeg.
+// A failure, or a signal that came meanwhile, ends the run here; -1 goes on.
+int Prepare(CaptureRun& r) {
+    const bool opened = OpenOutputs(r.out);
+    PollStopSignal(); // no frame polls yet
+    if (opened && !Stopping()) return -1;
+    TakeExit();
+    if (r.out.video.on) StopEncoder(r.out.video.encoder);
+    if (const int sig = stop_signal.load()) return Interrupted(sig);
+    return Failed(r.out.error);
 }
 
 } // namespace
 
 int RunCapture(const CaptureOptions& o) {
-    run.options = run.out.options = &o;
-    run.out.stopping = Stopping;
-    run.last_needed = LastNeededFrame(o);
-    const int every_ms = 1000 * o.sheet_every;
-    run.out.next_second = (o.from_ms + every_ms - 1) / every_ms * o.sheet_every;
+    CaptureRun& r = capture_run;
+    r.options = r.out.options = &o;
+    r.out.stopping = Stopping;
+    r.last_needed = LastNeededFrame(o);
+    PlanOutputs(r.out);            // every name the watchdog may remove, before it exists
     std::signal(SIGPIPE, SIG_IGN); // a reader that stops shows as a failed write
     std::signal(SIGXFSZ, SIG_IGN); // a file over its size limit too
     SetStopHandlers(StopAtPoll, StopLate, kStopGraceMs);
-    if (!OpenOutputs(run.out)) return Failed(run.out.error);
     InstallStopSignals();
-    std::thread writer(WriterLoop, &run.queue, &run.out);
+    if (const int status = Prepare(r); status >= 0) return status;
+    std::thread writer(WriterLoop, &r.queue, &r.out);
 
     SetAudioDriver("Manual");
     SetHiddenDisplay(true);
-    SetMilliSecsSource(VirtualClock, &run);
-    SetFlipHook(OnFlip, &run);
-    StartProgress(run.progress, o.fps,
-                  run.last_needed >= 0 ? run.last_needed + 1 : DemoFrameCount(o.fps));
+    SetMilliSecsSource(VirtualClock, &r);
+    SetFlipHook(OnFlip, &r);
+    StartProgress(r.progress, o.fps,
+                  r.last_needed >= 0 ? r.last_needed + 1 : DemoFrameCount(o.fps));
     DemoMain();
     SetFlipHook(nullptr, nullptr);
-    if (run.read_back.pending_frame >= 0 && run.error.empty() && !run.out.failed.load())
-        run.error = "the demo closed its display before the last frame was read back";
-    EndSoundTrack(run.sound, run.queue);
+    if (r.read_back.pending_frame >= 0 && r.error.empty() && !r.out.failed.load())
+        r.error = "the demo closed its display before the last frame was read back";
+    EndSoundTrack(r.sound, r.queue);
     SetMilliSecsSource(nullptr, nullptr);
-    ShowProgress(run.progress, run.frame, true);
-    run.queue.Close();
+    ShowProgress(r.progress, r.frame, true);
+    r.queue.Close();
     writer.join();
-    CloseOutputs(run.out);
-    return Report(o);
+    CloseOutputs(r.out);
+    return Conclude();
 }

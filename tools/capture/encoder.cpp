@@ -1,27 +1,37 @@
 #include "tools/capture/encoder.h"
 
 #include "tools/capture/mkv_stream.h"
+#include "tools/capture/verify.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 // How long a finished stream may take to become an MP4 (x264's look-ahead
-// and the move of the index to the front).
-const int kFinishSeconds = 60;
+// and the move of the index to the front; at 2160 lines the last frames
+// are slow).
+const int kFinishSeconds = 120;
+// Room for a few frames: the renderer runs on while ffmpeg encodes.
+const int kPipeBytes = 1 << 20;
+// After ffmpeg logged an error and stopped reading, this long without a
+// read means it is not going on.
+const int kQuietAfterErrorMs = 1000;
+// How long an ffmpeg that ends by itself, or is killed, gets to exit.
+const int kExitWaitMs = 1000, kKilledExitWaitMs = 5000;
+const int kReapPollUs = 10000;
+const char* const kTitle = "ninefold";
+const char* const kArtist = "the ninefold project";
 
 void CloseFd(int& fd) {
     if (fd >= 0) close(fd);
@@ -42,8 +52,7 @@ bool MakePipe(int* read_end, int* write_end) {
         return false;
     }
     *write_end = fds[1];
-    // Room for a few frames: the renderer runs on while ffmpeg encodes.
-    fcntl(*write_end, F_SETPIPE_SZ, 1 << 20);
+    fcntl(*write_end, F_SETPIPE_SZ, kPipeBytes);
     return fcntl(*write_end, F_SETFL, O_NONBLOCK) == 0;
 }
 
@@ -79,7 +88,7 @@ bool Reap(FfmpegEncoder& e, int wait_ms) {
             break;
         }
         if (Clock::now() >= until) return false;
-        if (done == 0) usleep(10000);
+        if (done == 0) usleep(kReapPollUs);
     }
     e.pid = -1;
     return true;
@@ -101,22 +110,22 @@ std::string Describe(FfmpegEncoder& e, const std::string& reason) {
 
 // Marks the encoder broken. With a reason of its own the tool stops ffmpeg
 // at once; without, ffmpeg is going by itself and gets a second to do so.
-bool Break(FfmpegEncoder& e, const std::string& reason) {
+bool GiveUpOnEncoder(FfmpegEncoder& e, const std::string& reason) {
     e.broken = true;
     CloseFd(e.input);
-    if (!reason.empty() || !Reap(e, 1000)) {
+    if (!reason.empty() || !Reap(e, kExitWaitMs)) {
         if (e.pid.load() > 0) kill(e.pid.load(), SIGKILL);
-        Reap(e, 5000);
+        Reap(e, kKilledExitWaitMs);
     }
     e.why = reason == "interrupted" ? reason : Describe(e, reason);
     return false;
 }
 
 // While a write waits: a reason to give up, or empty to go on waiting.
-std::string Stuck(FfmpegEncoder& e) {
+std::string WhyStopWaiting(FfmpegEncoder& e) {
     if (e.stop && e.stop()) return "interrupted";
     const auto quiet = Clock::now() - e.last_read;
-    if (!LogIsEmpty(e.log) && quiet > std::chrono::seconds(1))
+    if (!LogIsEmpty(e.log) && quiet > std::chrono::milliseconds(kQuietAfterErrorMs))
         return "ffmpeg failed: " + LastLine(e.log);
     if (quiet > std::chrono::seconds(kEncoderStallSeconds))
         return "ffmpeg read nothing for " + std::to_string(kEncoderStallSeconds) + " s";
@@ -134,12 +143,12 @@ bool WriteAll(FfmpegEncoder& e, const void* data, size_t bytes) {
             e.last_read = Clock::now();
         } else if (n < 0 && errno == EAGAIN) {
             pollfd pfd = {e.input, POLLOUT, 0};
-            if (poll(&pfd, 1, 100) > 0) continue;
-            if (Reap(e, 0)) return Break(e, ""); // gone before its input ended
-            const std::string why = Stuck(e);
-            if (!why.empty()) return Break(e, why);
+            if (poll(&pfd, 1, kEncoderPollMs) > 0) continue;
+            if (Reap(e, 0)) return GiveUpOnEncoder(e, ""); // gone before its input ended
+            const std::string why = WhyStopWaiting(e);
+            if (!why.empty()) return GiveUpOnEncoder(e, why);
         } else if (n < 0 && errno != EINTR) {
-            return Break(e, ""); // EPIPE: ffmpeg has gone; its own message says why
+            return GiveUpOnEncoder(e, ""); // EPIPE: ffmpeg has gone; its own message says why
         }
     }
     return true;
@@ -150,12 +159,59 @@ bool WriteBlock(FfmpegEncoder& e, int track, int32_t ms, const void* payload, si
     return WriteAll(e, head.data(), head.size()) && WriteAll(e, payload, bytes);
 }
 
+// The MP4 for video sites: H lines at 4:3 from ffmpeg's scaler (lanczos;
+// nearest for whole multiples, which keeps the pixels sharp), converted to
+// 4:2:0 there with the matrix its tags name (BT.709 from 720 lines, as HD
+// players assume; BT.601 below).
+void AddMp4Output(std::vector<std::string>& args, const EncoderSettings& s) {
+    const int h = s.mp4_height, w = h * 4 / 3;
+    const bool hd = h >= 720;
+    const char* matrix = hd ? "bt709" : "smpte170m";
+    args.insert(args.end(), {"-map", "0:v"});
+    if (s.audio) args.insert(args.end(), {"-map", "0:a"});
+    args.insert(args.end(), {"-vf", "scale=" + std::to_string(w) + ":" + std::to_string(h) +
+                                        ":flags=" + (h % s.height == 0 ? "neighbor" : "lanczos") +
+                                        ":out_color_matrix=" + (hd ? "bt709" : "bt601") +
+                                        ":out_range=tv,format=yuv420p"});
+    // Closed GOPs of half a second and at most two B-frames, as sites ask.
+    const std::string gop = std::to_string(std::max(1, s.fps / 2));
+    args.insert(args.end(), {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf),
+                             "-g", gop, "-bf", "2", "-flags", "+cgop"});
+    // -r: the stream's times are whole milliseconds; the MP4's frames are exact.
+    args.insert(args.end(), {"-r", std::to_string(s.fps), "-color_range", "tv", "-colorspace",
+                             matrix, "-color_primaries", matrix, "-color_trc", matrix});
+    if (s.audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "384k", "-ar", "48000"});
+    args.insert(args.end(), {"-metadata", std::string("title=") + kTitle, "-metadata",
+                             std::string("artist=") + kArtist, "-movflags", "+faststart",
+                             "-use_editlist", "0", "-f", "mp4", s.mp4});
+}
+
+// The master: the exact pictures (FFV1 stores bgr0 losslessly; the shuffle
+// from RGB24 is exact) and the exact sound (FLAC at the mixer's rate).
+void AddMasterOutput(std::vector<std::string>& args, const EncoderSettings& s) {
+    args.insert(args.end(), {"-map", "0:v"});
+    if (s.audio) args.insert(args.end(), {"-map", "0:a", "-c:a", "flac"});
+    args.insert(args.end(), {"-c:v", "ffv1", "-level", "3", "-slices", "4", "-g",
+                             std::to_string(s.fps), "-pix_fmt", "bgr0", "-r", std::to_string(s.fps),
+                             "-metadata", std::string("title=") + kTitle, "-metadata",
+                             std::string("artist=") + kArtist, "-f", "matroska", s.master});
+}
+
 } // namespace
 
 bool StartEncoder(FfmpegEncoder& e, const EncoderSettings& s, std::string* error) {
+    if (!FindProgram("ffmpeg", error)) {
+        e.not_installed = error->find("not found") != std::string::npos;
+        return false;
+    }
+    if (!FindProgram("ffprobe", error)) {
+        *error += " (it verifies each file ffmpeg writes)";
+        return false;
+    }
     int stream_in = -1;
     e.log = std::tmpfile();
-    if (!e.log || !MakePipe(&stream_in, &e.input)) {
+    if (!e.log || fcntl(fileno(e.log), F_SETFD, FD_CLOEXEC) != 0 ||
+        !MakePipe(&stream_in, &e.input)) {
         *error = std::string("cannot start ffmpeg: ") + std::strerror(errno);
         if (e.log) std::fclose(e.log);
         e.log = nullptr;
@@ -165,40 +221,16 @@ bool StartEncoder(FfmpegEncoder& e, const EncoderSettings& s, std::string* error
     }
     std::vector<std::string> args = {"ffmpeg", "-nostdin", "-y", "-loglevel", "error",
                                      "-f",     "matroska", "-i", "pipe:0"};
-    if (s.audio) args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
-    args.insert(args.end(),
-                {"-c:v", "libx264", "-preset", s.preset, "-crf", std::to_string(s.crf)});
-    // -r: the stream's times are whole milliseconds; the MP4's frames are exact.
-    args.insert(args.end(), {"-pix_fmt", "yuv420p", "-r", std::to_string(s.fps)});
-    // BT.601 is what the RGB to YUV conversion uses; say so in the stream.
-    args.insert(args.end(), {"-color_range", "tv", "-colorspace", "smpte170m", "-color_primaries",
-                             "smpte170m", "-color_trc", "smpte170m"});
-    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", s.output});
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, stream_in, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fileno(e.log), 2);
+    AddMp4Output(args, s);
+    if (!s.master.empty()) AddMasterOutput(args, s);
     // A process group of its own: a Ctrl-C at the terminal reaches the tool,
     // which stops ffmpeg itself.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attr, 0);
+    const int child_fds[3] = {stream_in, -1, fileno(e.log)};
     pid_t pid = -1;
-    const int failed = posix_spawnp(&pid, "ffmpeg", &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    const int failed = SpawnProgram(args, child_fds, true, &pid);
     CloseFd(stream_in);
     if (failed != 0) {
-        e.not_installed = failed == ENOENT;
-        *error = failed == ENOENT ? std::string("ffmpeg not found in PATH")
-                                  : std::string("cannot start ffmpeg: ") + std::strerror(failed);
+        *error = std::string("cannot start ffmpeg: ") + std::strerror(failed);
         CloseFd(e.input);
         std::fclose(e.log);
         e.log = nullptr;
@@ -222,13 +254,16 @@ bool EncodeSound(FfmpegEncoder& e, int32_t ms, const int16_t* interleaved, int f
 
 bool FinishEncoder(FfmpegEncoder& e, std::string* error) {
     CloseFd(e.input);
-    for (int waited = 0; !e.broken && !Reap(e, 100); waited += 100) {
+    for (int waited = 0; !e.broken && !Reap(e, kEncoderPollMs); waited += kEncoderPollMs) {
         if (e.stop && e.stop())
-            Break(e, "interrupted");
+            GiveUpOnEncoder(e, "interrupted");
         else if (waited >= kFinishSeconds * 1000)
-            Break(e, "ffmpeg did not finish within " + std::to_string(kFinishSeconds) + " s");
+            GiveUpOnEncoder(e, "ffmpeg did not finish within " + std::to_string(kFinishSeconds) +
+                                   " s");
     }
-    if (!e.broken && e.status != 0) {
+    // It logs errors only: one there (a trailer it could not write) means a
+    // broken file even when it exits 0.
+    if (!e.broken && (e.status != 0 || !LogIsEmpty(e.log))) {
         e.broken = true;
         e.why = Describe(e, "");
     }
@@ -240,7 +275,7 @@ bool FinishEncoder(FfmpegEncoder& e, std::string* error) {
 
 void StopEncoder(FfmpegEncoder& e) {
     CloseFd(e.input);
-    if (!e.broken) Break(e, "stopped");
+    if (!e.broken) GiveUpOnEncoder(e, "stopped");
     if (e.log) std::fclose(e.log);
     e.log = nullptr;
 }

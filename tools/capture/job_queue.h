@@ -3,6 +3,7 @@
 // being allocated every frame.
 #pragma once
 
+#include "tools/capture/frames.h"
 #include "tools/capture/rgb_image.h"
 
 #include <condition_variable>
@@ -11,13 +12,14 @@
 #include <mutex>
 #include <vector>
 
-const int kCaptureWidth = 800, kCaptureHeight = 600;
-
-// A frame's pixels (top row first) or the sound of one stretch.
+// A frame or the sound of one stretch. The rendering thread hands a frame
+// over as it was read back (bottom row first, BGRA); the writer thread turns
+// it into pixels, so the renderer spends no time on it.
 struct Job {
     int64_t frame = -1; // -1: no picture
     int32_t t = 0;      // demo time of the picture or of the sound's start
-    RgbImage pixels;
+    std::vector<uint8_t> read_back;
+    RgbImage pixels; // top row first
     std::vector<int16_t> sound;
 };
 
@@ -51,6 +53,18 @@ class JobQueue {
         std::lock_guard<std::mutex> lock(mutex_);
         spare_.push_back(std::move(image));
     }
+    std::vector<uint8_t> TakeReadBackBuffer() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_read_back_.empty()) return std::vector<uint8_t>(kReadBackBytes);
+        std::vector<uint8_t> buffer = std::move(spare_read_back_.back());
+        spare_read_back_.pop_back();
+        return buffer;
+    }
+    void GiveBack(std::vector<uint8_t>&& read_back) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        spare_read_back_.push_back(std::move(read_back));
+    }
+    static const size_t kReadBackBytes = size_t(kCaptureWidth) * kCaptureHeight * 4;
     void Close() {
         std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
@@ -58,11 +72,14 @@ class JobQueue {
     }
 
   private:
-    // Enough to ride out one slow write without holding much memory.
-    static const size_t kMaxJobs = 4;
+    // A frame is two jobs, picture and sound: eight frames (some 16 MB) ride out
+    // the encoder's bursts, so the renderer waits only when it is really
+    // ahead.
+    static const size_t kMaxJobs = 16;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> jobs_;
     std::vector<RgbImage> spare_;
+    std::vector<std::vector<uint8_t>> spare_read_back_;
     bool closed_ = false;
 };

@@ -1,6 +1,6 @@
-#include "tools/capture/capture.h"
+#include "tools/capture/options.h"
 
-#include "demo/demo.h"
+#include "tools/capture/frames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,22 +12,29 @@
 namespace {
 
 const char* const kUsage =
-    "usage: ninefold_capture [-o DIR] [--data DIR] [--fps N] [--crf N] [--preset P]\n"
-    "                        [--png] [--y4m FILE|-] [--no-audio] [--sheet-every S]\n"
-    "                        [--from S] [--to S] [--frames-at S1,S2,...]\n"
-    "  -o DIR          output directory (default ./capture, made if missing)\n"
+    "usage: ninefold_capture [-o DIR] [--data DIR] [--fps N] [--height H] [--crf N]\n"
+    "                        [--preset P] [--master] [--png] [--y4m FILE|-] [--no-audio]\n"
+    "                        [--sheet-every S] [--from S] [--to S] [--frames-at S1,...]\n"
+    "  -o DIR          output directory (default ./capture, made if missing); one\n"
+    "                  capture at a time writes into it\n"
     "  --data DIR      directory that holds data/ (default: beside the executable)\n"
     "  --fps N         frames per second of demo time, 1 to 240 (default 60)\n"
-    "  --crf N         H.264 quality of ninefold.mp4, 0 to 51 (default 18); 0 is\n"
-    "                  lossless after the colour is halved in each direction\n"
-    "                  (4:2:0); --y4m keeps full colour\n"
-    "  --preset P      x264 speed preset (default veryfast)\n"
+    "  --height H      lines of ninefold.mp4, 600 to 2160, a multiple of 6 (default\n"
+    "                  600); the 800x600 picture is scaled to 4:3 by ffmpeg\n"
+    "  --crf N         H.264 quality of ninefold.mp4, 0 to 51 (default 18)\n"
+    "  --preset P      x264 speed preset (default veryfast, ultrafast above 1440\n"
+    "                  lines: a 4K encode otherwise costs ten times the drawing)\n"
+    "  --master        ninefold.mkv as well: the exact pictures (FFV1, full colour)\n"
+    "                  and the exact sound (FLAC) in one file\n"
     "  --png           numbered PNG frames as well\n"
     "  --y4m FILE|-    a lossless 4:4:4 y4m stream as well, to FILE or stdout\n"
     "  --no-audio      no sound in the MP4 and no WAV\n"
     "  --sheet-every S one contact sheet thumbnail every S demo seconds (default 1)\n"
     "  --from S/--to S demo seconds to write; the frames before are still drawn\n"
-    "  --frames-at ... write only PNG frames at these demo seconds\n";
+    "  --frames-at ... write only PNG frames at these demo seconds\n"
+    "To upload to a video site: --height 2160 (the site then serves its best\n"
+    "classes, 60 fps included, to a 4:3 video); --height 1080 for a smaller file.\n"
+    "Keep --master for archives and re-encoding.\n";
 
 bool ParseSeconds(const char* option, const char* text, int32_t* ms, std::string* error) {
     char* end = nullptr;
@@ -78,6 +85,7 @@ struct WholeOption {
 
 const WholeOption* FindWholeOption(const char* name) {
     static const WholeOption kWhole[] = {{"--fps", &CaptureOptions::fps, 1, 240},
+                                         {"--height", &CaptureOptions::height, 600, 2160},
                                          {"--crf", &CaptureOptions::crf, 0, 51},
                                          {"--sheet-every", &CaptureOptions::sheet_every, 1, 1000}};
     for (const WholeOption& w : kWhole)
@@ -119,6 +127,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
             return false;
         } else if (std::strcmp(a, "--png") == 0) {
             o->png = true;
+        } else if (std::strcmp(a, "--master") == 0) {
+            o->master = true;
         } else if (std::strcmp(a, "--no-audio") == 0) {
             o->audio = false;
         } else if (std::string CaptureOptions::*field = TextOption(a)) {
@@ -150,32 +160,16 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions* o, std::string* 
         *error = "--from: the range starts after it ends";
         return false;
     }
-    if (o->frames_at() && (range || o->png || !o->y4m_path.empty())) {
-        *error = "--frames-at: cannot be combined with --from, --to, --png or --y4m";
+    if (o->height % 6 != 0) {
+        *error = "--height: " + std::to_string(o->height) +
+                 " is not a multiple of 6 (the width, 4/3 of it, must be even)";
+        return false;
+    }
+    if (o->frames_at() && (range || o->png || o->master || !o->y4m_path.empty())) {
+        *error = "--frames-at: cannot be combined with --from, --to, --png, --master or --y4m";
         return false;
     }
     return true;
-}
-
-int32_t FrameTimeMs(int64_t frame, int fps) {
-    return int32_t((frame * 2000 + fps) / (2 * int64_t(fps)));
-}
-
-int64_t FirstFrameAtOrAfter(int32_t ms, int fps) {
-    int64_t k = std::max<int64_t>(0, int64_t(ms) * fps / 1000 - 1);
-    while (FrameTimeMs(k, fps) < ms)
-        ++k;
-    while (k > 0 && FrameTimeMs(k - 1, fps) >= ms)
-        --k;
-    return k;
-}
-
-int64_t AudioFrameAt(int32_t ms) {
-    return int64_t(ms) * 44100 / 1000;
-}
-
-int64_t DemoFrameCount(int fps) {
-    return FirstFrameAtOrAfter(kEndingStartMs, fps) + 1 + kEndingFrames;
 }
 
 bool CheckCaptureWork(const CaptureOptions& o, std::string* error) {

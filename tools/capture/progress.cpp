@@ -1,6 +1,6 @@
 #include "tools/capture/progress.h"
 
-#include "tools/capture/capture.h"
+#include "tools/capture/frames.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,5 +1,7 @@
 #include "tools/capture/read_back.h"
 
+#include <cstring>
+
 #define GL_GLEXT_PROTOTYPES
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -33,22 +35,30 @@ bool FinishReadBack(ReadBack& r, JobQueue& queue) {
     job.frame = r.pending_frame;
     job.t = r.pending_t;
     r.pending_frame = -1;
-    job.pixels = queue.TakeImage();
+    job.read_back = queue.TakeReadBackBuffer();
     glBindBuffer(GL_PIXEL_PACK_BUFFER, r.pbo[r.pending_slot]);
     const auto* rows = static_cast<const uint8_t*>(glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY));
     if (rows) {
-        uint8_t* out = job.pixels.rgb.data();
-        for (int y = 0; y < kCaptureHeight; ++y) {
-            const uint8_t* in = rows + size_t(kCaptureHeight - 1 - y) * kCaptureWidth * 4;
-            for (int x = 0; x < kCaptureWidth; ++x, in += 4, out += 3) {
-                out[0] = in[2];
-                out[1] = in[1];
-                out[2] = in[0];
-            }
-        }
+        std::memcpy(job.read_back.data(), rows, job.read_back.size());
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
     }
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     if (rows) queue.Push(std::move(job));
     return rows != nullptr;
+}
+
+void TurnReadBackIntoPixels(Job& job, JobQueue& queue) {
+    job.pixels = queue.TakeImage();
+    uint8_t* out = job.pixels.rgb.data();
+    for (int y = 0; y < kCaptureHeight; ++y) {
+        const uint8_t* in =
+            job.read_back.data() + size_t(kCaptureHeight - 1 - y) * kCaptureWidth * 4;
+        for (int x = 0; x < kCaptureWidth; ++x, in += 4, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+    queue.GiveBack(std::move(job.read_back));
+    job.read_back.clear();
 }

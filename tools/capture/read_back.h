@@ -19,5 +19,7 @@ struct ReadBack {
 // time t; the frame before, if still pending, goes to the queue first.
 // False when a buffer cannot be mapped.
 bool ReadFrameBack(ReadBack& r, JobQueue& queue, int64_t frame, int32_t t);
-// Hands the pending frame, turned top row first, to the queue.
+// Hands the pending frame, as read, to the queue.
 bool FinishReadBack(ReadBack& r, JobQueue& queue);
+// Writer thread: the job's read-back frame as pixels, top row first.
+void TurnReadBackIntoPixels(Job& job, JobQueue& queue);

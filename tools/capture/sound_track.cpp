@@ -1,6 +1,6 @@
 #include "tools/capture/sound_track.h"
 
-#include "tools/capture/capture.h"
+#include "tools/capture/frames.h"
 
 #include "platform/audio/audio.h"
 

@@ -57,7 +57,7 @@ bool OpenY4m(Y4mWriter& w, const std::string& path, int width, int height, int f
     w.width = width;
     w.height = height;
     w.planes.assign(size_t(width) * size_t(height) * 3, 0);
-    w.file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+    w.file = path == "-" ? stdout : std::fopen(path.c_str(), "wbe");
     if (!w.file) return Fail(w.error, w.file, path + ": cannot create file" + Reason());
     if (std::fprintf(w.file, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C444 XCOLORRANGE=FULL\n", width,
                      height, fps) < 0)
@@ -91,7 +91,7 @@ bool CloseY4m(Y4mWriter& w) {
 bool OpenWav(WavWriter& w, const std::string& path) {
     w.path = path;
     w.frames = 0;
-    w.file = std::fopen(path.c_str(), "wb");
+    w.file = std::fopen(path.c_str(), "wbe");
     if (!w.file) return Fail(w.error, w.file, path + ": cannot create file" + Reason());
     uint8_t header[kWavHeaderBytes];
     WavHeader(header, 0);

@@ -1,23 +1,28 @@
 #include "tools/capture/writer.h"
 
+#include "tools/capture/frames.h"
+#include "tools/capture/read_back.h"
+#include "tools/capture/verify.h"
+
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+// zlib levels: frames often, so fast; the few files kept as pictures small.
+const int kFramePngLevel = 1, kKeptPngLevel = 6;
 
 void Fail(Outputs& out, const std::string& why) {
     if (out.error.empty()) out.error = why;
     out.failed.store(true);
 }
 
-std::string FramePngTemp(const CaptureOptions& o) {
-    return o.out_dir + "/frame.unfinished.png";
-}
-
 // A PNG frame is complete once written: it gets its name at once.
 void WriteFramePng(Outputs& out, const RgbImage& image, const char* name, int level) {
     const CaptureOptions& o = *out.options;
-    const std::string temp = FramePngTemp(o), path = o.out_dir + "/" + name;
+    const std::string temp = FramePngTemp(o.out_dir), path = o.out_dir + "/" + name;
     std::string error;
     if (!WritePng(temp, image, level, &error))
         Fail(out, error);
@@ -25,95 +30,163 @@ void WriteFramePng(Outputs& out, const RgbImage& image, const char* name, int le
         Fail(out, path + ": cannot rename the finished frame: " + std::strerror(errno));
 }
 
-void WritePicture(Outputs& out, const Job& job) {
+void WriteFramesAt(Outputs& out, const Job& job) {
     const CaptureOptions& o = *out.options;
     char name[64];
-    if (o.frames_at()) {
-        for (int32_t at : o.frames_at_ms) {
-            if (FirstFrameAtOrAfter(at, o.fps) != job.frame) continue;
-            std::snprintf(name, sizeof name, "at_%07dms.png", at);
-            WriteFramePng(out, job.pixels, name, 6);
-            std::fprintf(out.frames_at_list, "%d %lld %d %s\n", at,
-                         static_cast<long long>(job.frame), job.t, name);
-        }
-        return;
+    for (int32_t at : o.frames_at_ms) {
+        if (FirstFrameAtOrAfter(at, o.fps) != job.frame) continue;
+        std::snprintf(name, sizeof name, "at_%07dms.png", at);
+        WriteFramePng(out, job.pixels, name, kKeptPngLevel);
+        std::fprintf(out.streams.frames_at_list, "%d %lld %d %s\n", at,
+                     static_cast<long long>(job.frame), job.t, name);
     }
-    if (out.encoding && !EncodeFrame(out.encoder, job.t - out.origin_ms, job.pixels.rgb.data(),
-                                     job.pixels.rgb.size()))
-        Fail(out, out.encoder.why);
+}
+
+void WritePicture(Outputs& out, const Job& job) {
+    const CaptureOptions& o = *out.options;
+    if (o.frames_at()) return WriteFramesAt(out, job);
+    VideoEncoding& v = out.video;
+    if (v.on) {
+        if (!EncodeFrame(v.encoder, job.t - v.origin_ms, job.pixels.rgb.data(),
+                         job.pixels.rgb.size()))
+            Fail(out, v.encoder.why);
+        ++v.pictures;
+    }
     if (o.png) {
+        char name[64];
         std::snprintf(name, sizeof name, "frame_%06lld.png", static_cast<long long>(job.frame));
-        WriteFramePng(out, job.pixels, name, 1);
+        WriteFramePng(out, job.pixels, name, kFramePngLevel);
     }
-    if (out.y4m.file && !WriteY4mFrame(out.y4m, job.pixels)) Fail(out, out.y4m.error);
-    if (job.t >= out.next_second * 1000) {
+    FileStreams& s = out.streams;
+    if (s.y4m.file && !WriteY4mFrame(s.y4m, job.pixels)) Fail(out, s.y4m.error);
+    if (job.t >= s.next_second * 1000) {
         const int second = job.t / 1000, every = o.sheet_every;
-        AddThumbnail(out.sheet, job.pixels, second);
-        out.next_second = (second / every + 1) * every;
+        AddThumbnail(s.sheet, job.pixels, second);
+        s.next_second = (second / every + 1) * every;
     }
 }
 
 void WriteSound(Outputs& out, const Job& job) {
     const int frames = int(job.sound.size() / 2);
-    if (out.wav.file && !WriteWav(out.wav, job.sound.data(), frames)) Fail(out, out.wav.error);
-    if (out.encoding && !EncodeSound(out.encoder, job.t - out.origin_ms, job.sound.data(), frames))
-        Fail(out, out.encoder.why);
+    WavWriter& wav = out.streams.wav;
+    if (wav.file && !WriteWav(wav, job.sound.data(), frames)) Fail(out, wav.error);
+    VideoEncoding& v = out.video;
+    if (v.on && !EncodeSound(v.encoder, job.t - v.origin_ms, job.sound.data(), frames))
+        Fail(out, v.encoder.why);
 }
 
-// Adds an output: its unfinished name is opened, its final name kept.
-std::string Add(Outputs& out, const std::string& final_path) {
+// Notes an output about to be made; returns the name to make it under.
+std::string MakeUnder(Outputs& out, const std::string& final_path) {
     const std::string temp = UnfinishedName(final_path);
-    out.made.emplace_back(temp, final_path);
+    out.files.made.emplace_back(temp, final_path);
     return temp;
+}
+
+std::string InDir(const Outputs& out, const char* name) {
+    return out.options->out_dir + "/" + name;
+}
+
+// Makes the directory and its missing parents.
+bool MakeDirs(const std::string& path) {
+    for (size_t i = 1; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/') continue;
+        const std::string part = path.substr(0, i);
+        struct stat st;
+        if (stat(part.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                errno = ENOTDIR;
+                return false;
+            }
+        } else if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// ffmpeg: started before the first frame, so that one that cannot run is
+// found now. Without any ffmpeg only asked-for lossless outputs go on.
+bool StartVideo(Outputs& out) {
+    const CaptureOptions& o = *out.options;
+    EncoderSettings s;
+    s.mp4 = UnfinishedName(InDir(out, "ninefold.mp4"));
+    if (o.master) s.master = UnfinishedName(InDir(out, "ninefold.mkv"));
+    s.width = kCaptureWidth;
+    s.height = kCaptureHeight;
+    s.mp4_height = o.height;
+    s.fps = o.fps;
+    s.crf = o.crf;
+    s.preset = o.x264_preset();
+    s.audio = o.audio;
+    VideoEncoding& v = out.video;
+    v.encoder.stop = out.stopping;
+    v.on = StartEncoder(v.encoder, s, &v.none_because);
+    if (v.on) {
+        MakeUnder(out, InDir(out, "ninefold.mp4"));
+        if (o.master) MakeUnder(out, InDir(out, "ninefold.mkv"));
+        return true;
+    }
+    if (v.encoder.not_installed && o.lossless_asked() && !o.master) return true;
+    out.error = v.none_because;
+    if (v.encoder.not_installed)
+        out.error += o.master ? " (--master needs it)"
+                              : " (without it only --png or --y4m output can be made)";
+    return false;
+}
+
+bool VerifyVideo(Outputs& out) {
+    const CaptureOptions& o = *out.options;
+    ExpectedStreams expected;
+    expected.frames = out.video.pictures;
+    expected.seconds = double(out.video.pictures) / o.fps;
+    expected.fps = o.fps;
+    expected.sound = o.audio;
+    std::string error;
+    for (const auto& [temp, path] : out.files.made)
+        if ((path == InDir(out, "ninefold.mp4") || path == InDir(out, "ninefold.mkv")) &&
+            !VerifyEncodedFile(temp, expected, out.stopping, &error)) {
+            Fail(out, error);
+            return false;
+        }
+    return true;
 }
 
 } // namespace
 
-std::string UnfinishedName(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return path + ".unfinished";
-    return path.substr(0, dot) + ".unfinished" + path.substr(dot);
+void PlanOutputs(Outputs& out) {
+    const CaptureOptions& o = *out.options;
+    for (const char* name :
+         {"ninefold.mp4", "ninefold.mkv", "ninefold.wav", "contact_sheet.png", "frames_at.txt"})
+        out.files.unfinished.push_back(UnfinishedName(InDir(out, name)));
+    out.files.unfinished.push_back(FramePngTemp(o.out_dir));
+    if (!o.y4m_path.empty() && o.y4m_path != "-")
+        out.files.unfinished.push_back(UnfinishedName(o.y4m_path));
+    out.video.origin_ms = FrameTimeMs(FirstFrameAtOrAfter(o.from_ms, o.fps), o.fps);
+    const int every_ms = 1000 * o.sheet_every;
+    out.streams.next_second = (o.from_ms + every_ms - 1) / every_ms * o.sheet_every;
 }
 
 bool OpenOutputs(Outputs& out) {
     const CaptureOptions& o = *out.options;
-    const std::string dir = o.out_dir + "/";
-    // Every name the watchdog may have to remove, before anything is made.
-    for (const char* name : {"ninefold.mp4", "ninefold.wav", "contact_sheet.png", "frames_at.txt"})
-        out.unfinished.push_back(UnfinishedName(dir + name));
-    out.unfinished.push_back(FramePngTemp(o));
-    if (!o.y4m_path.empty() && o.y4m_path != "-")
-        out.unfinished.push_back(UnfinishedName(o.y4m_path));
-    out.origin_ms = FrameTimeMs(FirstFrameAtOrAfter(o.from_ms, o.fps), o.fps);
-
+    if (!MakeDirs(o.out_dir)) {
+        out.error = o.out_dir + ": cannot make the output directory: " + std::strerror(errno);
+        return false;
+    }
+    if (!LockOutputDir(out.files.lock, o.out_dir, &out.error) || !CheckOutputNames(o, &out.error))
+        return false;
+    FileStreams& s = out.streams;
     if (o.frames_at()) {
-        const std::string path = Add(out, dir + "frames_at.txt");
-        out.frames_at_list = std::fopen(path.c_str(), "w");
-        if (!out.frames_at_list) out.error = path + ": cannot create file: " + std::strerror(errno);
+        const std::string path = MakeUnder(out, InDir(out, "frames_at.txt"));
+        s.frames_at_list = std::fopen(path.c_str(), "we");
+        if (!s.frames_at_list) out.error = path + ": cannot create file: " + std::strerror(errno);
     } else if (!o.y4m_path.empty()) {
-        const std::string path = o.y4m_path == "-" ? "-" : Add(out, o.y4m_path);
-        if (!OpenY4m(out.y4m, path, kCaptureWidth, kCaptureHeight, o.fps))
-            out.error = out.y4m.error;
+        const std::string path = o.y4m_path == "-" ? "-" : MakeUnder(out, o.y4m_path);
+        if (!OpenY4m(s.y4m, path, kCaptureWidth, kCaptureHeight, o.fps)) out.error = s.y4m.error;
     }
-    if (o.audio && out.error.empty() && !OpenWav(out.wav, Add(out, dir + "ninefold.wav")))
-        out.error = out.wav.error;
+    if (o.audio && out.error.empty() && !OpenWav(s.wav, MakeUnder(out, InDir(out, "ninefold.wav"))))
+        out.error = s.wav.error;
     if (!out.error.empty()) return false;
-    if (!o.frames_at()) {
-        EncoderSettings s;
-        s.output = UnfinishedName(dir + "ninefold.mp4");
-        s.width = kCaptureWidth;
-        s.height = kCaptureHeight;
-        s.fps = o.fps;
-        s.crf = o.crf;
-        s.preset = o.preset;
-        s.audio = o.audio;
-        out.encoder.stop = out.stopping;
-        out.encoding = StartEncoder(out.encoder, s, &out.no_encoder);
-        if (out.encoding) Add(out, dir + "ninefold.mp4");
-    }
-    return true;
+    return o.frames_at() || StartVideo(out);
 }
 
 void WriterLoop(JobQueue* queue, Outputs* out) {
@@ -122,8 +195,13 @@ void WriterLoop(JobQueue* queue, Outputs* out) {
         // After a failure or an interrupt the queue is only drained.
         const bool write = !out->failed.load() && !out->stopping();
         if (job.frame >= 0) {
-            if (write) WritePicture(*out, job);
-            queue->GiveBack(std::move(job.pixels));
+            if (write) {
+                TurnReadBackIntoPixels(job, *queue);
+                WritePicture(*out, job);
+                queue->GiveBack(std::move(job.pixels));
+            } else {
+                queue->GiveBack(std::move(job.read_back));
+            }
         }
         if (write && !job.sound.empty()) WriteSound(*out, job);
     }
@@ -131,34 +209,39 @@ void WriterLoop(JobQueue* queue, Outputs* out) {
 
 void CloseOutputs(Outputs& out) {
     const CaptureOptions& o = *out.options;
-    const bool going_on = !out.failed.load() && !out.stopping();
-    if (out.frames_at_list && std::fclose(out.frames_at_list) != 0)
-        Fail(out, UnfinishedName(o.out_dir + "/frames_at.txt") +
+    FileStreams& s = out.streams;
+    if (s.frames_at_list && std::fclose(s.frames_at_list) != 0)
+        Fail(out, UnfinishedName(InDir(out, "frames_at.txt")) +
                       ": write failed: " + std::strerror(errno));
-    if (!CloseY4m(out.y4m)) Fail(out, out.y4m.error);
-    if (!CloseWav(out.wav)) Fail(out, out.wav.error);
+    s.frames_at_list = nullptr;
+    if (!CloseY4m(s.y4m)) Fail(out, s.y4m.error);
+    if (!CloseWav(s.wav)) Fail(out, s.wav.error);
     std::string error;
-    if (going_on && !o.frames_at() && !out.sheet.thumbs.empty() &&
-        !WritePng(Add(out, o.out_dir + "/contact_sheet.png"), ComposeSheet(out.sheet), 6, &error))
+    const bool going_on = !out.failed.load() && !out.stopping();
+    if (going_on && !o.frames_at() && !s.sheet.thumbs.empty() &&
+        !WritePng(MakeUnder(out, InDir(out, "contact_sheet.png")), ComposeSheet(s.sheet),
+                  kKeptPngLevel, &error))
         Fail(out, error);
-    if (!out.encoding) return;
+    if (!out.video.on) return;
     if (!out.failed.load() && !out.stopping()) {
-        if (!FinishEncoder(out.encoder, &error)) Fail(out, error);
+        if (!FinishEncoder(out.video.encoder, &error))
+            Fail(out, error);
+        else
+            VerifyVideo(out);
     } else {
-        StopEncoder(out.encoder);
+        StopEncoder(out.video.encoder);
     }
 }
 
-bool CommitOutputs(Outputs& out) {
-    for (const auto& [temp, path] : out.made)
-        if (std::rename(temp.c_str(), path.c_str()) != 0) {
-            Fail(out, temp + ": cannot rename to " + path + ": " + std::strerror(errno));
-            return false;
-        }
-    return true;
+bool NameOutputs(Outputs& out) {
+    std::string error;
+    if (RenameAll(out.files.made, &error)) return true;
+    Fail(out, error);
+    return false;
 }
 
-void RemoveUnfinished(const Outputs& out) {
-    for (const std::string& path : out.unfinished)
-        std::remove(path.c_str());
+void RemoveUnfinished(Outputs& out) {
+    for (const std::string& path : out.files.unfinished)
+        unlink(path.c_str());
+    UnlockOutputDir(out.files.lock);
 }

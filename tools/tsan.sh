@@ -26,7 +26,7 @@ $run ctest --test-dir "$out" -R "^($(echo $tests | tr ' ' '|'))\$" --output-on-f
 # Two seconds of the demo through every stage of the capture; a race ends
 # it with TSan's report and a non-zero status.
 capture=$(mktemp -d)
-$run "$root/tests/xrun.sh" "$out/ninefold_capture" --fps 30 --to 2 --png -o "$capture" \
+$run "$root/tests/xrun.sh" "$out/ninefold_capture" --fps 30 --to 2 --png -o "$capture/out" \
     >"$out/capture.log" 2>&1 || { status=1; tail -n 60 "$out/capture.log"; }
 rm -rf "$capture"
 echo "tsan: status $status"

@@ -18,6 +18,7 @@ TEST_F(GLTest, ReadBackGivesTheFrameTopRowFirstInRedGreenBlue) {
     Job job;
     queue.Close();
     ASSERT_TRUE(queue.Pop(&job));
+    TurnReadBackIntoPixels(job, queue); // as the writer thread does
     EXPECT_EQ(job.frame, 7);
     EXPECT_EQ(job.t, 1234);
     ASSERT_EQ(job.pixels.rgb.size(), size_t(800 * 600 * 3));

@@ -63,6 +63,10 @@ done
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
 export LSAN_OPTIONS=suppressions=$root/tests/fuzz/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# The scene target's scratch files, gone with the script even after a crash.
+export TMPDIR=$out/tmp
+mkdir -p "$TMPDIR"
+trap 'rm -rf "$TMPDIR"' EXIT
 status=0
 for name in fuzz_scene fuzz_tga fuzz_png fuzz_ogg; do
     kind=${name#fuzz_}

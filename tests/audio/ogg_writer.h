@@ -14,6 +14,15 @@
 std::vector<int16_t> SynthesizePcm(int frames, int amplitude, double base_hz = 440.0);
 // Writes a stereo 44100 Hz Ogg Vorbis file; false on any encoder error.
 bool WriteOgg(const std::string& path, const std::vector<int16_t>& pcm);
+// Copies an Ogg Vorbis file with its setup header's codebooks written in
+// other forms an encoder may choose, which decode to the same sound: lookup
+// type 1 tables as the equivalent type 2 (every entry's values listed), and
+// length lists that rise in entry order as ordered runs. Counts the books
+// changed into each form; false on a read or write error.
+struct CodebookForms {
+    int lookup2 = 0, ordered = 0;
+};
+bool RewriteCodebooks(const std::string& from, const std::string& to, CodebookForms* done);
 // A fresh file name in the test temp directory.
 std::string TempAudioPath(const std::string& name);
 // Synthesizes, encodes and loads a stereo 44100 Hz sound; null on failure.

@@ -1,6 +1,7 @@
 // Runs the real main program in-process under a scripted clock: frame k
 // (counted by presented frames) reads demo time times[k], and frames after
 // the list read after_ms. A hook sees each frame before it is presented.
+// The soundtrack is a second of silence.
 #pragma once
 
 #include <cstdint>

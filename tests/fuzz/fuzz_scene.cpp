@@ -2,6 +2,8 @@
 // the input up to its first zero byte is written as s.obj, the rest as m.mtl,
 // into a scratch directory that also holds a small texture t.tga and a TGA
 // header of 32768 x 32768 pixels, big.tga; load_scene("s.obj") reads them.
+// The directory is made under $TMPDIR (tools/fuzz.sh gives one of its own)
+// and removed at exit.
 #include "scene/scene.h"
 
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -23,9 +26,11 @@ void Write(const std::string& name, const void* bytes, size_t size) {
 
 void MakeScratchDir() {
     if (!dir.empty()) return;
-    char tmpl[] = "/tmp/fuzz-scene-XXXXXX";
-    if (!mkdtemp(tmpl)) std::abort();
-    dir = std::string(tmpl) + "/";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz-scene-XXXXXX";
+    if (!mkdtemp(&tmpl[0])) std::abort();
+    dir = tmpl + "/";
+    std::atexit([] { std::filesystem::remove_all(dir); });
     // 2 x 1 pixels, 24-bit, bottom row first.
     const unsigned char tga[] = {0, 0, 2, 0, 0,  0, 0,  0,  0,  0,  0,  0,
                                  2, 0, 1, 0, 24, 0, 10, 20, 30, 40, 50, 60};

@@ -100,25 +100,3 @@ TEST_F(FxTest, ShineTurnsCopiesCounterClockwise) {
     EXPECT_NEAR_RGB(ReadPixel(200, 300), (Rgb{24, 24, 24}), 2); // half turn
     EXPECT_NEAR_RGB(ReadPixel(600, 300), (Rgb{96, 96, 96}), 2); // 2 full turns
 }
-
-// The effects the timeline does not use, each on a frame whose answer is plain.
-TEST_F(FxTest, BlurDuplicateAndStack) {
-    FillRect(0, 0, 800, 600, {80, 80, 80});
-    fx_blur(); // eight eighths of a uniform frame
-    EXPECT_NEAR_RGB(ReadPixel(400, 300), (Rgb{80, 80, 80}), 2);
-
-    FillRect(0, 0, 800, 600, kBlack);
-    FillRect(0, 0, 400, 300, {200, 100, 0}); // the upper-left quarter
-    fx_duplicate(2);                         // into each quarter's upper-left quarter
-    for (auto [x, y] : {std::pair{100, 75}, {500, 75}, {100, 375}, {500, 375}})
-        EXPECT_NEAR_RGB(ReadPixel(x, y), (Rgb{200, 100, 0}), 2) << x << "," << y;
-    EXPECT_NEAR_RGB(ReadPixel(300, 75), kBlack, 0);
-
-    // Thumbnails 0.33 wide from x = 0.6 (pixels 640 to 772), the lowest from
-    // y = -0.975 to -0.645 (pixels 592 to 493), the next from -0.575.
-    FillRect(0, 0, 800, 600, {100, 0, 0});
-    fx_stack(true, FX_ADD, 0.5f, 0.6f);
-    EXPECT_NEAR_RGB(ReadPixel(700, 540), (Rgb{150, 0, 0}), 2);
-    EXPECT_NEAR_RGB(ReadPixel(620, 540), (Rgb{100, 0, 0}), 2);
-    EXPECT_NEAR_RGB(ReadPixel(700, 483), (Rgb{100, 0, 0}), 2);
-}

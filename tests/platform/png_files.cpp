@@ -7,16 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-TempDir::TempDir() {
-    char name[] = "/tmp/png_test.XXXXXX";
-    if (mkdtemp(name)) dir_ = name;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
-}
-
 bool WritePng(const std::string& path, const PngLayout& layout) {
     FILE* fp = std::fopen(path.c_str(), "wb");
     if (!fp) return false;

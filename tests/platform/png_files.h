@@ -2,6 +2,8 @@
 // binary file is kept in the tree.
 #pragma once
 
+#include "tests/support/child_process.h" // TempDir
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,17 +16,6 @@ struct PngLayout {
     std::vector<uint8_t> rows;    // packed rows as libpng expects them
     std::vector<uint8_t> palette; // r, g, b triples for palette pictures
     std::vector<uint8_t> trns;    // palette alphas, or one 16-bit grey value
-};
-
-// A fresh temporary folder, removed with the object.
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-  private:
-    std::string dir_;
 };
 
 // Writes the picture; returns false when libpng refuses it.

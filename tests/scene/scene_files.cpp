@@ -1,9 +1,8 @@
 #include "tests/scene/scene_files.h"
 
 #include "scene/scene.h"
+#include "tests/support/child_process.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -27,9 +26,10 @@ std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows) {
 
 scene* LoadFiles(const std::string& obj, const std::string& mtl, const std::string& tga,
                  std::string* dir_out) {
-    char tmpl[] = "/tmp/scene_test_XXXXXX";
-    if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-    const std::string dir = std::string(tmpl) + "/";
+    // Gone on return: the scene holds everything it read.
+    const TempDir files;
+    if (files.dir().empty()) throw std::runtime_error("no temporary folder");
+    const std::string dir = files.dir() + "/";
     WriteFile(dir + "s.obj", obj);
     WriteFile(dir + "s.mtl", mtl);
     if (!tga.empty()) WriteFile(dir + "t.tga", tga);
@@ -37,6 +37,5 @@ scene* LoadFiles(const std::string& obj, const std::string& mtl, const std::stri
     set_path(dir.c_str());
     scene* s = load_scene("s.obj");
     set_path("");
-    std::filesystem::remove_all(dir); // textures are made by now
     return s;
 }

@@ -13,7 +13,7 @@ struct Bgr {
 // An uncompressed 24-bit TGA, rows in file order.
 std::string TgaBytes(int width, int height, const std::vector<Bgr>& rows);
 // Writes s.obj, s.mtl and (when not empty) t.tga to a fresh directory under
-// /tmp (its path, ending in '/', into *dir), loads s.obj and removes the
-// directory; null on failure.
+// /tmp (its path, ending in '/', into *dir) and loads s.obj; null on failure.
+// The directory is removed before it returns.
 struct scene* LoadFiles(const std::string& obj, const std::string& mtl = "",
                         const std::string& tga = "", std::string* dir = nullptr);

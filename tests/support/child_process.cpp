@@ -25,6 +25,11 @@ std::string MakeTempDir() {
     return dir ? dir : "";
 }
 
+TempDir::~TempDir() {
+    std::error_code ignored;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+}
+
 int SpawnChild(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                const std::string& cwd, const std::string& err_path) {
     std::vector<std::string> vars = env;
@@ -78,8 +83,8 @@ std::string Shell(const std::string& command) {
 ChildResult RunChild(const std::string& program, const std::string& cwd,
                      const std::vector<std::string>& env, double limit_s,
                      const std::function<void()>& during, const std::vector<std::string>& args) {
-    const std::string err_dir = MakeTempDir();
-    const std::string err_path = err_dir + "/stderr.txt";
+    const TempDir err_dir;
+    const std::string err_path = err_dir.Path("stderr.txt");
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), args.begin(), args.end());
     const auto start = std::chrono::steady_clock::now();
@@ -103,6 +108,5 @@ ChildResult RunChild(const std::string& program, const std::string& cwd,
         r.status = r.exited ? status : -1;
     }
     r.err = ReadWholeFile(err_path);
-    std::filesystem::remove_all(err_dir);
     return r;
 }

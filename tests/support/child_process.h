@@ -1,6 +1,7 @@
 // The one way the tests start programs: a child in a chosen working
 // directory with stderr collected and a time limit (RunChild), or started and
-// waited for by the caller (SpawnChild, WaitChild), and a shell command's output.
+// waited for by the caller (SpawnChild, WaitChild), and a shell command's output;
+// and the one temporary folder helper.
 #pragma once
 
 #include <functional>
@@ -33,4 +34,19 @@ int WaitChild(int pid, double limit_s);
 std::string Shell(const std::string& command);
 
 std::string ReadWholeFile(const std::string& path);
-std::string MakeTempDir(); // under /tmp, fresh
+std::string MakeTempDir(); // under /tmp, fresh; the caller removes it
+
+// The tests' temporary folder: fresh under /tmp, removed with the object,
+// whatever the test's assertions did.
+class TempDir {
+  public:
+    TempDir() : dir_(MakeTempDir()) {}
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& dir() const { return dir_; }
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+
+  private:
+    std::string dir_;
+};

@@ -17,9 +17,8 @@ int main(int argc, char** argv) {
     sample->rate = 44100;
     sample->channels = 2;
     sample->samples = new int16_t[2 * (kServerSignalFrames + 1)];
-    for (int i = 0; i < kServerSignalFrames; ++i)
-        for (int side = 0; side < 2; ++side)
-            sample->samples[2 * i + side] = ServerSignal(uint32_t(i), side);
+    for (uint32_t i = 0; i < uint32_t(2 * kServerSignalFrames); ++i)
+        sample->samples[i] = ServerSignal(i / 2, int(i % 2));
     TSound* sound = CreateSound(sample);
     if (!sound || !AudioDeviceOpen()) return 1;
     const int32_t mark = MilliSecs();

@@ -135,25 +135,6 @@ INSTANTIATE_TEST_SUITE_P(AllModes, BlendMode,
                                     (info.param.alpha < 1 ? "Faded" : "");
                          });
 
-// Mask-coloured pixels vanish in mode 1 and carry their neighbours' colour.
-TEST_F(Draw2DTest, MaskedPixelsAreTransparentInMaskMode) {
-    uint8_t blue[3] = {0, 0, 255}, black[3] = {0, 0, 0}, red[3] = {255, 0, 0};
-    PngLayout layout = SolidLayout(4, 4, 3, blue);
-    SetPixel(layout, 1, 1, black);
-    SetPixel(layout, 2, 2, black);
-    TImage* image = Load(layout, MASKEDIMAGE);
-    TImage* back = Load(SolidLayout(4, 4, 3, red), 0, "back.png");
-    DrawImage(back, -400, -300);
-    SetBlend(1);
-    DrawImage(image, -400, -300);
-    for (auto [x, y, want] : {std::tuple{0, 0, kBlue}, {1, 1, kRed}, {2, 2, kRed}, {2, 1, kBlue}})
-        EXPECT_EQ(ReadPixel(x, y), want) << x << ", " << y;
-    // In solid mode the hidden colour shows: the blue of the neighbours.
-    SetBlend(2);
-    DrawImage(image, -400, -300);
-    EXPECT_EQ(ReadPixel(1, 1), kBlue);
-}
-
 // Lines cover both end pixels and turn about their start; drawn after a
 // picture, so a texture left bound would colour them.
 TEST_F(Draw2DTest, LinesCoverEveryPixelAndTurnAboutTheirStart) {

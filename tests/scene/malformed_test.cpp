@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"RelativeIndex", kTri + "f -1//1 2//1 3//1\n", "", "", "s.obj:8", "-1"},
         BadCase{"OneSlash", kTri + "f 1/1 2/1 3/1\n", "", "", "s.obj:8", "1/1"},
         BadCase{"NotANumber", "v 0 nan 0\n", "", "", "s.obj:1", "nan"},
+        BadCase{"DecimalComma", "o a\nv 0,55 1,2 3,4\n", "", "", "s.obj:2", "0,55"},
+        BadCase{"LibraryIsAScene", "mtllib s.obj\n", "", "", "s.obj:1", "material"},
         BadCase{"VertexOfOneNumber", "o a\nv 1\n", "", "", "s.obj:2", "needs 3"},
         BadCase{"SecondLibraryMissing", "mtllib s.mtl none.mtl\n", "", "", "s.obj:1", "none.mtl"},
         BadCase{"TgaColourMapped", kLib, kTextured, std::string(kTga).replace(2, 1, "\1"),
@@ -61,7 +63,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"GroupBeforeObject", "g g\n", "", "", "s.obj:1", "object"},
         BadCase{"LongName", "o a\n\ng " + std::string(1000, 'x') + "\n", "", "", "s.obj:3", "1000"},
         BadCase{"ColourBeforeNewmtl", kLib, "# lib\nKd 1 0 0\nnewmtl m\n", "", "s.mtl:2", "Kd"},
-        BadCase{"MissingLibrary", "o a\nmtllib none.mtl\n", "", "", "s.obj:2", "none.mtl"},
         BadCase{"MissingTexture", kLib, kTextured, "", "s.mtl:3", "t.tga"},
         BadCase{"TgaZeroWidth", kLib, kTextured, TgaBytes(0, 4, {}), "s.mtl:3", "0 x 4"},
         // Wider than any OpenGL's largest texture, which would draw white.

@@ -3,7 +3,6 @@
 // from the sound's frames with the design's arithmetic written out here.
 #include "platform/audio/audio.h"
 #include "platform/clock.h"
-#include "tests/audio/ogg_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -16,13 +15,24 @@ namespace {
 
 const int kRate = 44100;
 
+// A sound of `frames` frames at `rate` Hz: hz on the left (or alone), 1.5
+// times hz on the right, loud enough that every interpolation step shows.
+TAudioSample* Tone(int rate, int channels, int frames, double hz = 440) {
+    auto* s = new TAudioSample;
+    s->rate = rate, s->channels = channels, s->length = frames;
+    s->samples = new int16_t[size_t(frames + 1) * channels]();
+    for (int i = 0; i < frames * channels; ++i)
+        s->samples[i] = int16_t(
+            20000 * std::sin(2 * M_PI * hz * (1 + 0.5 * (i % channels)) * (i / channels) / rate));
+    // The frame after the last repeats it, as the mixer's copy does.
+    std::copy_n(s->samples + (frames - 1) * channels, channels, s->samples + frames * channels);
+    return s;
+}
+
 class Mixer : public ::testing::Test {
   protected:
     static inline int32_t now_ms = 0;
     static int32_t Clock(void*) { return now_ms; }
-    // Decoded frame i, side c of a stereo sound.
-    static int16_t At(const TSound& s, int i, int c) { return s.sample->samples[i * 2 + c]; }
-
     void SetUp() override {
         now_ms = 100000;
         SetMilliSecsSource(Clock, nullptr);
@@ -48,7 +58,8 @@ class Mixer : public ::testing::Test {
 // arrived in.
 // A 100 Hz left side repeats every 441 frames, so the channels add up there.
 TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
-    auto sound = MakeSound("hundred", 20000, 12000, 100.0);
+    TAudioSample* tone = Tone(kRate, 2, 20000, 100);
+    std::unique_ptr<TSound> sound(CreateSound(tone));
     ASSERT_TRUE(sound);
     const int kChannels = 100, kFrameBlock = 441;
     std::vector<int32_t> volume(kChannels);
@@ -74,7 +85,7 @@ TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
             int64_t sum = 0;
             for (int i = 0; i < kChannels; ++i) {
                 int pos = k - kFrameBlock * (i + 2);
-                if (pos >= 0 && pos < 20000) sum += (At(*sound, pos, c) * volume[i]) >> 8;
+                if (pos >= 0 && pos < 20000) sum += (tone->samples[2 * pos + c] * volume[i]) >> 8;
             }
             int64_t level = sum >> 4;
             (level > 32767 || level < -32768 ? clipped : unclipped)++;
@@ -84,20 +95,6 @@ TEST_F(Mixer, HundredCuedChannelsSumAtTheirOwnVolumesWithClipping) {
     }
     EXPECT_GT(clipped, 1000);
     EXPECT_GT(unclipped, 1000);
-}
-
-// A sound of `frames` frames at `rate` Hz: 440 Hz on the left (or alone),
-// 660 Hz on the right, loud enough that every interpolation step shows.
-TAudioSample* Tone(int rate, int channels, int frames) {
-    auto* s = new TAudioSample;
-    s->rate = rate, s->channels = channels, s->length = frames;
-    s->samples = new int16_t[size_t(frames + 1) * channels]();
-    for (int i = 0; i < frames * channels; ++i)
-        s->samples[i] = int16_t(
-            20000 * std::sin(2 * M_PI * (440 + 220 * (i % channels)) * (i / channels) / rate));
-    // The frame after the last repeats it, as the mixer's copy does.
-    std::copy_n(s->samples + (frames - 1) * channels, channels, s->samples + frames * channels);
-    return s;
 }
 
 // Output frame k of one channel started at frame 0: the sound's position

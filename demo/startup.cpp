@@ -56,7 +56,7 @@ void Say(std::string what) {
     std::fprintf(stderr, "ninefold: %s\n", Printable(what.c_str()).c_str());
 }
 
-bool Fail(const std::string& what) {
+bool StartFails(const std::string& what) {
     Say(what);
     return false;
 }
@@ -66,7 +66,8 @@ bool LoadPicture(Demo& d, int slot) {
     std::snprintf(path, sizeof path, "data/img%02d.png", slot);
     d.images[slot] = LoadImage(path, DEFAULTIMAGEFLAGS);
     if (d.images[slot]) return true;
-    return Fail(*ImageLoadError() ? ImageLoadError() : path + std::string(": cannot load picture"));
+    return StartFails(*ImageLoadError() ? ImageLoadError()
+                                        : path + std::string(": cannot load picture"));
 }
 
 // The 2D layer makes a picture's texture on its first draw, which cost the
@@ -98,16 +99,17 @@ bool StartUp(Demo& d) {
     // Started where no data can be found, the line says where the process
     // entry looked; otherwise each loader's reason names the file.
     if (DataDirectoryMissing())
-        return Fail(std::string("data/scene1.obj: not found (looked in ") + DataDirectoriesTried() +
-                    ")");
+        return StartFails(std::string("data/scene1.obj: not found (looked in ") +
+                          DataDirectoriesTried() + ")");
     d.scene1 = load_scene("scene1.obj");
-    if (!d.scene1) return Fail(scene_error());
+    if (!d.scene1) return StartFails(scene_error());
     d.scene2 = load_scene("scene2.obj");
-    if (!d.scene2) return Fail(scene_error());
+    if (!d.scene2) return StartFails(scene_error());
 
     d.soundtrack = LoadSound("data/music.ogg", 0);
     if (!d.soundtrack)
-        return Fail(*SoundLoadError() ? SoundLoadError() : "data/music.ogg: cannot load sound");
+        return StartFails(*SoundLoadError() ? SoundLoadError()
+                                            : "data/music.ogg: cannot load sound");
     if (*SoundLoadNote()) Say(SoundLoadNote()); // a short soundtrack still plays
     // Not a failure: the show goes on, and a device that appears is used.
     if (!AudioDeviceOpen()) Say("no sound output: playing silently");

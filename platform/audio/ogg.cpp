@@ -131,7 +131,7 @@ const char* VorbisReason(long code) {
     }
 }
 
-TAudioSample* Fail(const char* path, const std::string& reason) {
+TAudioSample* LoadFailed(const char* path, const std::string& reason) {
     sound_error = std::string(path ? path : "(null)") + ": " + reason;
     return nullptr;
 }
@@ -205,18 +205,18 @@ TAudioSample* LoadAudioSample(const char* path) {
     std::string reason;
     int64_t bytes = 0;
     FILE* file = OpenDataFile(path, kMaxSoundFileBytes, &bytes, &reason);
-    if (!file) return Fail(path, reason);
+    if (!file) return LoadFailed(path, reason);
     std::vector<unsigned char> data(size_t(bytes) + 1);
     size_t got = std::fread(data.data(), 1, data.size(), file);
     std::fclose(file);
-    if (got != size_t(bytes)) return Fail(path, "read error (the file changed while read)");
+    if (got != size_t(bytes)) return LoadFailed(path, "read error (the file changed while read)");
     StreamCheck check = CheckStreams(data.data(), got);
-    if (!check.reason.empty()) return Fail(path, check.reason);
+    if (!check.reason.empty()) return LoadFailed(path, check.reason);
     Memory memory{data.data(), got};
     OggVorbis_File vf;
     ov_callbacks callbacks = {ReadMemory, nullptr, nullptr, nullptr};
     if (int rc = ov_open_callbacks(&memory, &vf, nullptr, 0, callbacks))
-        return Fail(path, VorbisReason(rc));
+        return LoadFailed(path, VorbisReason(rc));
     vorbis_info* info = ov_info(&vf, 0);
     if (!info)
         reason = "cannot read the stream header";
@@ -226,21 +226,21 @@ TAudioSample* LoadAudioSample(const char* path) {
         reason = "bad sample rate";
     if (!reason.empty()) {
         ov_clear(&vf);
-        return Fail(path, reason);
+        return LoadFailed(path, reason);
     }
     const int channels = info->channels, rate = int(info->rate);
     // One frame past the limit tells a stream that is too long.
     Blocks blocks;
     long rc = DecodeAll(vf, size_t(kMaxSoundFrames + 1) * size_t(channels), blocks);
     ov_clear(&vf);
-    if (rc != 0) return Fail(path, rc == OV_EFAULT ? "out of memory" : VorbisReason(rc));
+    if (rc != 0) return LoadFailed(path, rc == OV_EFAULT ? "out of memory" : VorbisReason(rc));
     size_t frames = blocks.total / size_t(channels);
-    if (frames == 0) return Fail(path, "no audio in the stream (headers only)");
+    if (frames == 0) return LoadFailed(path, "no audio in the stream (headers only)");
     if (frames > size_t(kMaxSoundFrames))
-        return Fail(path, "longer than the limit of " + std::to_string(kMaxSoundFrames) +
-                              " frames (5 minutes at 48000 Hz)");
+        return LoadFailed(path, "longer than the limit of " + std::to_string(kMaxSoundFrames) +
+                                    " frames (5 minutes at 48000 Hz)");
     int16_t* samples = Join(blocks, channels);
-    if (!samples) return Fail(path, "out of memory");
+    if (!samples) return LoadFailed(path, "out of memory");
     if (!check.ended)
         sound_note = std::string(path) + ": the soundtrack is cut short (no end-of-stream " +
                      "page); it plays the " + std::to_string(frames / size_t(rate)) + " s it holds";

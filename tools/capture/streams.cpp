@@ -22,7 +22,7 @@ std::string Reason() {
     return std::string(": ") + std::strerror(errno);
 }
 
-bool Fail(std::string& error, FILE*& file, const std::string& why) {
+bool StreamFailed(std::string& error, FILE*& file, const std::string& why) {
     if (error.empty()) error = why;
     if (file) std::fclose(file);
     file = nullptr;
@@ -58,17 +58,17 @@ bool OpenY4m(Y4mWriter& w, const std::string& path, int width, int height, int f
     w.height = height;
     w.planes.assign(size_t(width) * size_t(height) * 3, 0);
     w.file = path == "-" ? stdout : std::fopen(path.c_str(), "wbe");
-    if (!w.file) return Fail(w.error, w.file, path + ": cannot create file" + Reason());
+    if (!w.file) return StreamFailed(w.error, w.file, path + ": cannot create file" + Reason());
     if (std::fprintf(w.file, "YUV4MPEG2 W%d H%d F%d:1 Ip A1:1 C444 XCOLORRANGE=FULL\n", width,
                      height, fps) < 0)
-        return Fail(w.error, w.file, w.path + ": write failed" + Reason());
+        return StreamFailed(w.error, w.file, w.path + ": write failed" + Reason());
     return true;
 }
 
 bool WriteY4mFrame(Y4mWriter& w, const RgbImage& frame) {
     if (!w.file) return false;
     if (frame.width != w.width || frame.height != w.height)
-        return Fail(w.error, w.file, w.path + ": frame size changed");
+        return StreamFailed(w.error, w.file, w.path + ": frame size changed");
     const size_t n = size_t(w.width) * size_t(w.height);
     uint8_t* y = w.planes.data();
     for (size_t i = 0; i < n; ++i) {
@@ -76,7 +76,7 @@ bool WriteY4mFrame(Y4mWriter& w, const RgbImage& frame) {
         RgbToYcbcr(p[0], p[1], p[2], &y[i], &y[n + i], &y[2 * n + i]);
     }
     if (std::fputs("FRAME\n", w.file) < 0 || std::fwrite(y, 1, 3 * n, w.file) != 3 * n)
-        return Fail(w.error, w.file, w.path + ": write failed" + Reason());
+        return StreamFailed(w.error, w.file, w.path + ": write failed" + Reason());
     return true;
 }
 
@@ -92,11 +92,11 @@ bool OpenWav(WavWriter& w, const std::string& path) {
     w.path = path;
     w.frames = 0;
     w.file = std::fopen(path.c_str(), "wbe");
-    if (!w.file) return Fail(w.error, w.file, path + ": cannot create file" + Reason());
+    if (!w.file) return StreamFailed(w.error, w.file, path + ": cannot create file" + Reason());
     uint8_t header[kWavHeaderBytes];
     WavHeader(header, 0);
     if (std::fwrite(header, 1, sizeof header, w.file) != sizeof header)
-        return Fail(w.error, w.file, path + ": write failed" + Reason());
+        return StreamFailed(w.error, w.file, path + ": write failed" + Reason());
     return true;
 }
 
@@ -108,7 +108,7 @@ bool WriteWav(WavWriter& w, const int16_t* interleaved, int frames) {
         for (int i = 0; i < 2 * n; ++i)
             PutLe(bytes + 2 * i, uint16_t(interleaved[i]), 2);
         if (std::fwrite(bytes, 4, size_t(n), w.file) != size_t(n))
-            return Fail(w.error, w.file, w.path + ": write failed" + Reason());
+            return StreamFailed(w.error, w.file, w.path + ": write failed" + Reason());
         w.frames += n;
         interleaved += 2 * n;
         frames -= n;
@@ -122,7 +122,7 @@ bool CloseWav(WavWriter& w) {
     WavHeader(header, w.frames);
     if (std::fseek(w.file, 0, SEEK_SET) != 0 ||
         std::fwrite(header, 1, sizeof header, w.file) != sizeof header)
-        return Fail(w.error, w.file, w.path + ": write failed" + Reason());
+        return StreamFailed(w.error, w.file, w.path + ": write failed" + Reason());
     bool ok = std::fclose(w.file) == 0;
     w.file = nullptr;
     if (!ok && w.error.empty()) w.error = w.path + ": write failed" + Reason();

@@ -1,8 +1,5 @@
 // The display the demo draws into, Escape as the viewer presses it, and the
-// stop signals: status 0 through the orderly close at the next poll while
-// frames are drawn, or through the watchdog while the main thread is busy
-// elsewhere (a long load), within half a second either way. Each signal case
-// runs in a re-executed child.
+// stop signals ending the process with status 0 within half a second.
 #include "platform/graphics.h"
 #include "platform/keyboard.h"
 #include "platform/pacing.h"
@@ -27,10 +24,6 @@ TEST_F(GLTest, FrameIs800x600WithADepthBufferOnAFullScreenWindow) {
     EXPECT_EQ(viewport[2], 800);
     EXPECT_EQ(viewport[3], 600);
     EXPECT_TRUE(SDL_GetWindowFlags(SDL_GL_GetCurrentWindow()) & SDL_WINDOW_FULLSCREEN);
-    EXPECT_EQ(GraphicsHeight(), 600);
-    EXPECT_EQ(GraphicsDepth(), 32);
-    EXPECT_EQ(GraphicsHertz(), 0);
-    EXPECT_EQ(GraphicsFlags(), GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
 }
 
 namespace {
@@ -42,8 +35,7 @@ constexpr int64_t kPeriodNs = 1000000000 / 60;
 struct ScriptedDriver {
     const char* name;
     double swap_ms;
-    bool waits;
-    bool paced_in_software; // what the display must decide
+    bool waits; // and so needs no pacing in software
 };
 
 class PacingChoice : public ::testing::TestWithParam<ScriptedDriver> {};
@@ -59,68 +51,51 @@ TEST_P(PacingChoice, FollowsWherePresentsLandNotHowLongTheyTake) {
         if (c->driver->waits) c->now_ns = (c->now_ns + kPeriodNs - 1) / kPeriodNs * kPeriodNs;
     };
     auto now = [](void* user) { return static_cast<Clock*>(user)->now_ns; };
-    EXPECT_EQ(!PresentsInStep({present, now, &clock}, kPeriodNs), GetParam().paced_in_software);
+    EXPECT_EQ(PresentsInStep({present, now, &clock}, kPeriodNs), GetParam().waits);
 }
 
 // llvmpipe's swap of a black 1920x1080 frame takes about 10 ms, of 4K 36 ms.
 INSTANTIATE_TEST_SUITE_P(Drivers, PacingChoice,
-                         ::testing::Values(ScriptedDriver{"QuickNoWait", 0.2, false, true},
-                                           ScriptedDriver{"SlowNoWait", 12, false, true},
-                                           ScriptedDriver{"QuickWait", 0.2, true, false},
-                                           ScriptedDriver{"SlowWait", 12, true, false},
-                                           ScriptedDriver{"SlowerThanAPeriodWait", 20, true,
-                                                          false}),
+                         ::testing::Values(ScriptedDriver{"QuickNoWait", 0.2, false},
+                                           ScriptedDriver{"SlowNoWait", 12, false},
+                                           ScriptedDriver{"QuickWait", 0.2, true},
+                                           ScriptedDriver{"SlowWait", 12, true},
+                                           ScriptedDriver{"SlowerThanAPeriodWait", 20, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 
-TEST_F(GLTest, KeyHitCountsPressesNotRepeatsAndClears) {
+// Presses as the system delivers them: a held key's repeats count once, a
+// read clears the count, focus loss clears it, and a quit request is refused.
+TEST_F(GLTest, KeyHitCountsPressesNotRepeats) {
+    auto push = [](uint32_t type, uint8_t window_event = 0) {
+        SDL_Event e = {};
+        e.type = type;
+        if (type == SDL_WINDOWEVENT)
+            e.window.event = window_event;
+        else
+            e.key.keysym.sym = SDLK_ESCAPE;
+        SDL_PushEvent(&e);
+    };
     KeyHit(27);
-    for (int i = 0; i < 3; ++i) {
-        InjectKeyDown(27);
-        InjectKeyUp(27);
-    }
+    for (uint32_t type : {SDL_KEYDOWN, SDL_KEYUP, SDL_KEYDOWN, SDL_KEYUP, SDL_KEYDOWN, SDL_KEYDOWN,
+                          SDL_KEYUP, SDL_QUIT})
+        push(type);
     EXPECT_EQ(KeyHit(27), 3);
     EXPECT_EQ(KeyHit(27), 0);
-    InjectKeyDown(27);
-    InjectKeyDown(27); // auto-repeat delivers further key-downs
-    InjectKeyUp(27);
-    EXPECT_EQ(KeyHit(27), 1);
-}
-
-TEST_F(GLTest, KeyboardEventsReachTheCountersAndFocusLossClearsThem) {
-    KeyHit(27);
-    SDL_Event e = {};
-    e.type = SDL_KEYDOWN;
-    e.key.keysym.sym = SDLK_ESCAPE;
-    SDL_PushEvent(&e);
-    e.type = SDL_KEYUP;
-    SDL_PushEvent(&e);
-    EXPECT_EQ(KeyHit(27), 1);
-    InjectKeyDown(27);
-    e = {};
-    e.type = SDL_WINDOWEVENT;
-    e.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
-    SDL_PushEvent(&e);
-    EXPECT_EQ(KeyHit(27), 0);
-}
-
-TEST_F(GLTest, QuitRequestIsRefused) {
-    SDL_Event e = {};
-    e.type = SDL_QUIT;
-    SDL_PushEvent(&e);
-    KeyHit(27);
     EXPECT_EQ(GraphicsWidth(), 800);
+    push(SDL_KEYDOWN);
+    push(SDL_WINDOWEVENT, SDL_WINDOWEVENT_FOCUS_LOST);
+    EXPECT_EQ(KeyHit(27), 0);
 }
 
 namespace {
 
-// Half a second from the signal to the exit, as the child itself measures
-// it: the kernel's teardown of the process after that is no part of it.
+// Measured by the child itself: the kernel's teardown after the exit is no
+// part of it.
 constexpr std::chrono::milliseconds kStopPromise(500);
 std::chrono::steady_clock::time_point raised_at; // in the child
 
-// In the child, on its way out: whether the reaction kept the promise.
 void ReportTime(const char* who) {
     const auto took = std::chrono::steady_clock::now() - raised_at;
     std::fprintf(stderr, "%s %s (%lld ms)\n", who, took < kStopPromise ? "in time" : "late",

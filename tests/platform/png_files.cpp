@@ -4,8 +4,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 bool WritePng(const std::string& path, const PngLayout& layout) {
     FILE* fp = std::fopen(path.c_str(), "wb");
@@ -43,11 +41,9 @@ bool WritePng(const std::string& path, const PngLayout& layout) {
 }
 
 PngLayout SolidLayout(int width, int height, int channels, const uint8_t* rgba) {
-    PngLayout layout;
-    layout.width = width;
-    layout.height = height;
-    layout.color_type = channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
-    layout.rows.resize(size_t(width) * height * channels);
+    PngLayout layout{width, height, channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                     8,     false,  std::vector<uint8_t>(size_t(width) * height * channels),
+                     {},    {}};
     for (size_t i = 0; i < layout.rows.size(); ++i)
         layout.rows[i] = rgba[i % channels];
     return layout;

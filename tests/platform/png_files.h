@@ -8,9 +8,7 @@
 #include <vector>
 
 struct PngLayout {
-    int width = 1, height = 1;
-    int color_type = 2; // PNG_COLOR_TYPE_*
-    int bit_depth = 8;
+    int width = 1, height = 1, color_type = 2 /* PNG_COLOR_TYPE_* */, bit_depth = 8;
     bool interlaced = false;
     std::vector<uint8_t> rows;    // packed rows as libpng expects them
     std::vector<uint8_t> palette; // r, g, b triples for palette pictures

@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -103,8 +102,7 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
         close(fds[0]);
     }
 
-    // Headless, with its own runtime directory and socket; X clients reach
-    // it through the Xwayland it starts.
+    // Headless, with its own runtime folder; X clients reach its Xwayland.
     void StartWeston() {
         setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
         unsetenv("WAYLAND_DISPLAY");
@@ -121,8 +119,7 @@ class ScreenTest : public ::testing::TestWithParam<Desktop> {
 
     void StartWindowManager() {
         wm_ = SpawnChild({"openbox"});
-        // The manager announces itself on the root window once it runs.
-        for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+        for (int i = 0; i < 200; ++i, usleep(50000)) // until it names itself on the root
             if (Shell("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") !=
                 std::string::npos)
                 return;
@@ -195,8 +192,7 @@ TEST_P(ScreenTest, FrameFillsTheCentred4To3AreaAndTheModeStays) {
     EXPECT_EQ(WaitChild(probe, 10), 256 + SIGKILL);
     EXPECT_EQ(Mode(), before) << "the mode stayed changed after SIGKILL";
 
-    probe = ShowProbe(shot);
-    ASSERT_GT(probe, 0);
+    probe = ShowProbe(shot); // not started: the black of the last shot fails the colours
     ASSERT_FALSE(shot.empty());
     // Three pixels of slack where the scaling filter blends neighbours.
     const int fw = Scale(800), fh = Scale(600), x0 = (w - fw) / 2, y0 = (h - fh) / 2;

@@ -1,18 +1,15 @@
-// What the 2D layer puts on the screen: placement, handles, rotation, scale,
-// blend modes, masking, colour and alpha, lines, and the textures made from
-// pictures.
+// What the 2D layer puts on the screen: placement, blend modes, tint and
+// alpha, lines, and the textures made from pictures.
 #include "platform/draw2d.h"
 #include "tests/platform/png_files.h"
 #include "tests/support/gl_fixture.h"
 
 #include <cmath>
-#include <tuple>
 #include <vector>
 
 namespace {
 
-const Rgb kBlack{0, 0, 0}, kWhite{255, 255, 255}, kRed{255, 0, 0}, kGreen{0, 255, 0},
-    kBlue{0, 0, 255};
+const Rgb kBlack{0, 0, 0}, kWhite{255, 255, 255}, kGreen{0, 255, 0};
 
 class Draw2DTest : public GLTest {
   protected:
@@ -38,7 +35,7 @@ class Draw2DTest : public GLTest {
 // turned about the handle and stretched from it. Mid handles come from
 // AutoMidHandle, as the demo loads its pictures.
 enum { R, G, B, W, K };
-const Rgb kColours[] = {kRed, kGreen, kBlue, kWhite, kBlack};
+const Rgb kColours[] = {{255, 0, 0}, kGreen, {0, 0, 255}, kWhite, kBlack};
 
 struct Placement {
     const char* name;
@@ -85,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A background colour B, then a picture of colour F whose four 4-pixel
 // columns have alpha 0, 127, 128 and 255, tinted by T and drawn in a blend
-// mode at a global alpha (stored as alpha * 255 truncated).
+// mode at a global alpha (stored as alpha * 255 truncated): all five modes,
+// and the demo's faded alpha and light (section 2: light at 0.4).
 struct Blend {
     int mode;
     float alpha;
@@ -121,19 +119,15 @@ TEST_P(BlendMode, CombinesKnownColours) {
     for (int i = 0; i < 4; ++i) {
         const int a = kAlphas[i];
         const Rgb want{Expected(blend, a, 0), Expected(blend, a, 1), Expected(blend, a, 2)};
-        EXPECT_NEAR_RGB(ReadPixel(4 * i + 1, 1), want, 1) << "alpha " << a;
+        EXPECT_NEAR_RGB(ReadPixel(4 * i + 1, 1), want, 1)
+            << "mode " << blend.mode << " at " << blend.alpha << ", alpha " << a;
     }
 }
 
 // The demo's faded use of alpha and light modes too (section 2: light at 0.4).
-const char* const kModeNames[] = {"Mask", "Solid", "Alpha", "Light", "Shade"};
 INSTANTIATE_TEST_SUITE_P(AllModes, BlendMode,
                          ::testing::Values(Blend{1, 1}, Blend{2, 1}, Blend{3, 1}, Blend{4, 1},
-                                           Blend{5, 1}, Blend{3, 0.5f}, Blend{4, 0.4f}),
-                         [](const auto& info) {
-                             return std::string(kModeNames[info.param.mode - 1]) +
-                                    (info.param.alpha < 1 ? "Faded" : "");
-                         });
+                                           Blend{5, 1}, Blend{3, 0.5f}, Blend{4, 0.4f}));
 
 // Lines cover both end pixels and turn about their start; drawn after a
 // picture, so a texture left bound would colour them.
@@ -148,12 +142,9 @@ TEST_F(Draw2DTest, LinesCoverEveryPixelAndTurnAboutTheirStart) {
     for (int i = 0; i <= 9; ++i) {
         EXPECT_EQ(ReadPixel(i, 0), kWhite) << "x " << i;
         EXPECT_EQ(ReadPixel(400, 300 + i), kWhite) << "y " << 300 + i;
-        if (i <= 5) {
-            EXPECT_EQ(ReadPixel(200, 300 + i), kGreen) << "y " << 300 + i;
-        }
+        EXPECT_EQ(ReadPixel(200, 300 + i), i <= 5 ? kGreen : kBlack) << "y " << 300 + i;
     }
-    for (auto [x, y] :
-         {std::pair{10, 0}, {0, 1}, {400, 310}, {400, 299}, {401, 305}, {201, 300}, {200, 306}})
+    for (auto [x, y] : {std::pair{10, 0}, {0, 1}, {400, 310}, {400, 299}, {401, 305}, {201, 300}})
         EXPECT_EQ(ReadPixel(x, y), kBlack) << x << ", " << y;
 }
 
@@ -161,13 +152,13 @@ TEST_F(Draw2DTest, LinesCoverEveryPixelAndTurnAboutTheirStart) {
 // ends exactly at its last column and row.
 TEST_F(Draw2DTest, Picture600EndsExactlyAtItsEdge) {
     const uint8_t grey[3] = {60, 60, 60}, edge[3] = {250, 10, 10};
-    const Rgb kEdge{250, 10, 10};
     PngLayout layout = SolidLayout(600, 600, 3, grey);
     for (int i = 0; i < 600; ++i)
         SetPixel(layout, 599, i, edge), SetPixel(layout, i, 599, edge);
     DrawImage(Load(layout, 0), -400, -300);
     for (auto [x, y] : {std::pair{599, 0}, {0, 599}, {599, 599}, {600, 0}, {0, 600}})
-        EXPECT_EQ(ReadPixel(x, y), x < 600 && y < 600 ? kEdge : kBlack) << x << ", " << y;
+        EXPECT_EQ(ReadPixel(x, y), (x < 600 && y < 600 ? Rgb{250, 10, 10} : kBlack))
+            << x << ", " << y;
 }
 
 } // namespace

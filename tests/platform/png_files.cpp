@@ -4,8 +4,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 bool WritePng(const std::string& path, const PngLayout& layout) {
     FILE* fp = std::fopen(path.c_str(), "wb");
@@ -21,16 +19,16 @@ bool WritePng(const std::string& path, const PngLayout& layout) {
     png_set_IHDR(png, info, layout.width, layout.height, layout.bit_depth, layout.color_type,
                  layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    std::vector<png_color> colors;
-    for (size_t i = 0; i + 2 < layout.palette.size(); i += 3)
-        colors.push_back({layout.palette[i], layout.palette[i + 1], layout.palette[i + 2]});
-    if (!colors.empty()) png_set_PLTE(png, info, colors.data(), int(colors.size()));
+    const bool palette = !layout.palette.empty(); // r, g, b triples as png_color holds them
+    if (palette)
+        png_set_PLTE(png, info, reinterpret_cast<const png_color*>(layout.palette.data()),
+                     int(layout.palette.size() / 3));
     png_color_16 grey = {};
-    if (!layout.trns.empty() && colors.empty())
+    if (!layout.trns.empty() && !palette)
         grey.gray = uint16_t(layout.trns[0] << 8 | layout.trns[1]);
     if (!layout.trns.empty())
-        png_set_tRNS(png, info, colors.empty() ? nullptr : layout.trns.data(),
-                     int(layout.trns.size()), &grey);
+        png_set_tRNS(png, info, palette ? layout.trns.data() : nullptr, int(layout.trns.size()),
+                     &grey);
     std::vector<png_bytep> rows;
     size_t row_bytes = layout.rows.size() / size_t(layout.height);
     for (int y = 0; y < layout.height; ++y)
@@ -43,11 +41,9 @@ bool WritePng(const std::string& path, const PngLayout& layout) {
 }
 
 PngLayout SolidLayout(int width, int height, int channels, const uint8_t* rgba) {
-    PngLayout layout;
-    layout.width = width;
-    layout.height = height;
-    layout.color_type = channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
-    layout.rows.resize(size_t(width) * height * channels);
+    PngLayout layout{width, height, channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                     8,     false,  std::vector<uint8_t>(size_t(width) * height * channels),
+                     {},    {}};
     for (size_t i = 0; i < layout.rows.size(); ++i)
         layout.rows[i] = rgba[i % channels];
     return layout;

@@ -1,6 +1,5 @@
-// Pictures as the demo loads them: every PNG pixel layout decoded into the
-// layer's formats, damaged files refused with a reason, and the masking that
-// turns the mask colour transparent.
+// Pictures as the demo loads them: every PNG layout decoded into the layer's
+// formats, damaged files refused with a reason, and the mask colour masked.
 #include "platform/draw2d.h"
 #include "tests/platform/png_files.h"
 
@@ -8,7 +7,6 @@
 #include <png.h>
 
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace {
@@ -64,11 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
              {9, 9, 9, 100, 250, 250, 250, 0}),
         Case("GreyTransparency", Layout(2, 1, kGrey, 8, {5, 77}, {}, {0, 77}), PF_RGBA8888,
              {5, 5, 5, 255, 77, 77, 77, 0}),
-        Case("Rgb8", Layout(2, 1, kRgb, 8, {1, 2, 3, 4, 5, 6}), PF_RGB888, {1, 2, 3, 4, 5, 6}),
         Case("Rgb16", Layout(1, 1, kRgb, 16, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}), PF_RGB888,
              {0x11, 0x33, 0x55}),
-        Case("Rgba8", Layout(1, 2, PNG_COLOR_TYPE_RGBA, 8, {1, 2, 3, 4, 5, 6, 7, 8}), PF_RGBA8888,
-             {1, 2, 3, 4, 5, 6, 7, 8}),
         Case("Palette", Layout(2, 1, kPal, 8, {1, 0}, {1, 2, 3, 4, 5, 6}), PF_RGB888,
              {4, 5, 6, 1, 2, 3}),
         Case("PaletteTransparency", Layout(2, 1, kPal, 8, {1, 0}, {1, 2, 3, 4, 5, 6}, {255, 10}),
@@ -87,11 +82,10 @@ class PngBadFile : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(PngBadFile, ReturnsNullSilentlyLeavingAReasonNamingTheFile) {
     TempDir dir;
-    PngLayout layout = Layout(32, 32, kRgb, 8, Ramp(32 * 32 * 3, 7));
-    ASSERT_TRUE(WritePng(dir.Path("valid.png"), layout));
+    ASSERT_TRUE(WritePng(dir.Path("valid.png"), Layout(32, 32, kRgb, 8, Ramp(32 * 32 * 3, 7))));
     std::string path = dir.Path("bad.png");
-    std::ifstream in(dir.Path("valid.png"), std::ios::binary);
-    Bytes bad = GetParam().make(Bytes(std::istreambuf_iterator<char>(in), {}));
+    const std::string valid = ReadWholeFile(dir.Path("valid.png"));
+    Bytes bad = GetParam().make(Bytes(valid.begin(), valid.end()));
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(bad.data()), bad.size());
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
@@ -105,9 +99,7 @@ TEST_P(PngBadFile, ReturnsNullSilentlyLeavingAReasonNamingTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Damaged, PngBadFile,
-    ::testing::Values(BadCase{"Empty", [](Bytes) { return Bytes{}; }},
-                      BadCase{"Text", [](Bytes) { return Bytes(40, 'x'); }},
-                      BadCase{"CutAfterHeader", [](Bytes b) { return Bytes(&b[0], &b[33]); }},
+    ::testing::Values(BadCase{"Text", [](Bytes) { return Bytes(40, 'x'); }},
                       BadCase{"CutInImageData",
                               [](Bytes b) { return Bytes(b.begin(), b.begin() + b.size() / 2); }},
                       BadCase{"CorruptImageData",
@@ -122,36 +114,27 @@ std::vector<int> Rgba(const TPixmap& pm, int x, int y) {
     return {p[0], p[1], p[2], p[3]};
 }
 
-// Masked pixels take the mean of their visible neighbours, so a filtered
-// edge fades to the picture's own colour instead of a black fringe. A 3x3
-// picture: black corners and centre, four coloured edges, one of them
-// (1, 0, 0) which is not the mask colour.
-TEST(MaskPixmap, MaskColourGetsAlphaZeroAndNeighbourMean) {
-    std::unique_ptr<TPixmap> src(CreatePixmap(3, 3, PF_RGB888));
-    const uint8_t cross[27] = {0, 0,  0,   31,  61, 91, 0, 0, 0, 10, 20, 30, 0, 0,
-                               0, 50, 100, 150, 0,  0,  0, 1, 0, 0,  0,  0,  0};
-    std::copy(cross, cross + 27, src->pixels);
-    std::unique_ptr<TPixmap> m(MaskPixmap(src.get(), 0, 0, 0));
-    ASSERT_EQ(m->format, PF_RGBA8888);
-    EXPECT_EQ(Rgba(*m, 1, 1), (std::vector<int>{92 / 4, 181 / 4, 271 / 4, 0}));
-    EXPECT_EQ(Rgba(*m, 0, 0), (std::vector<int>{41 / 2, 81 / 2, 121 / 2, 0}));
-    EXPECT_EQ(Rgba(*m, 2, 2), (std::vector<int>{51 / 2, 100 / 2, 150 / 2, 0}));
-    EXPECT_EQ(Rgba(*m, 1, 0), (std::vector<int>{31, 61, 91, 255}));
-    EXPECT_EQ(Rgba(*m, 1, 2), (std::vector<int>{1, 0, 0, 255}));
-}
-
-// LoadImage masks black by default; a picture with its own alpha keeps it.
-TEST(LoadImage, DefaultFlagsMaskBlackButKeepTheFilesOwnAlpha) {
+// Black is masked by default: masked pixels take alpha 0 and the mean of
+// their visible neighbours, so a filtered edge fades to the picture's own
+// colour instead of a black fringe. A 3x3 picture: black corners and centre,
+// four coloured edges, one of them (1, 0, 0) which is not the mask colour.
+TEST(LoadImage, DefaultFlagsMaskBlackToTheNeighbourMeanButKeepTheFilesOwnAlpha) {
     TempDir dir;
-    ASSERT_TRUE(WritePng(dir.Path("rgb.png"), Layout(2, 1, kRgb, 8, {0, 0, 0, 255, 255, 255})));
+    const Bytes cross = {0, 0,  0,   31,  61, 91, 0, 0, 0, 10, 20, 30, 0, 0,
+                         0, 50, 100, 150, 0,  0,  0, 1, 0, 0,  0,  0,  0};
+    ASSERT_TRUE(WritePng(dir.Path("rgb.png"), Layout(3, 3, kRgb, 8, cross)));
     ASSERT_TRUE(
         WritePng(dir.Path("rgba.png"), Layout(1, 1, PNG_COLOR_TYPE_RGBA, 8, {0, 0, 0, 200})));
     TImage* rgb = LoadImage(dir.Path("rgb.png").c_str(), -1);
     TImage* rgba = LoadImage(dir.Path("rgba.png").c_str(), MASKEDIMAGE);
     ASSERT_TRUE(rgb && rgba);
-    ASSERT_EQ(rgb->pixmap->format, PF_RGBA8888);
-    EXPECT_EQ(Rgba(*rgb->pixmap, 0, 0), (std::vector<int>{255, 255, 255, 0}));
-    EXPECT_EQ(Rgba(*rgb->pixmap, 1, 0), (std::vector<int>{255, 255, 255, 255}));
+    const TPixmap& m = *rgb->pixmap;
+    ASSERT_EQ(m.format, PF_RGBA8888);
+    EXPECT_EQ(Rgba(m, 1, 1), (std::vector<int>{92 / 4, 181 / 4, 271 / 4, 0}));
+    EXPECT_EQ(Rgba(m, 0, 0), (std::vector<int>{41 / 2, 81 / 2, 121 / 2, 0}));
+    EXPECT_EQ(Rgba(m, 2, 2), (std::vector<int>{51 / 2, 100 / 2, 150 / 2, 0}));
+    EXPECT_EQ(Rgba(m, 1, 0), (std::vector<int>{31, 61, 91, 255}));
+    EXPECT_EQ(Rgba(m, 1, 2), (std::vector<int>{1, 0, 0, 255}));
     EXPECT_EQ(Rgba(*rgba->pixmap, 0, 0), (std::vector<int>{0, 0, 0, 200}));
 }
 

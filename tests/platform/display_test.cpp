@@ -15,11 +15,16 @@
 #include <thread>
 #include <unistd.h>
 
-// Viewport and full screen show in the pixel and screen tests.
-TEST_F(GLTest, FrameHasADepthBuffer) {
+// Viewport and full screen show in the pixel and screen tests; the rest
+// can read what was opened.
+TEST_F(GLTest, FrameHasADepthBufferAndReportsWhatWasOpened) {
     GLint depth_bits = 0;
     glGetIntegerv(GL_DEPTH_BITS, &depth_bits);
     EXPECT_GT(depth_bits, 0);
+    EXPECT_EQ(GraphicsHeight(), 600);
+    EXPECT_EQ(GraphicsDepth(), 32);
+    EXPECT_EQ(GraphicsHertz(), 0);
+    EXPECT_EQ(GraphicsFlags(), GRAPHICS_BACKBUFFER | GRAPHICS_DEPTHBUFFER);
 }
 
 // A 60 Hz display and presents that take swap_ms; a driver that waits holds

@@ -31,12 +31,6 @@ const int kScale = 2;
 // Largest difference allowed in any channel of any reduced pixel.
 const int kTolerance = 3;
 
-std::string FrameFile(const char* seconds) {
-    char name[64];
-    std::snprintf(name, sizeof name, "at_%07dms.png", int(std::atof(seconds) * 1000 + 0.5));
-    return name;
-}
-
 class CaptureReference : public ::testing::TestWithParam<const char*> {
   protected:
     // The frames and the soundtrack tests are two suites sharing one run.
@@ -55,7 +49,8 @@ class CaptureReference : public ::testing::TestWithParam<const char*> {
 
 TEST_P(CaptureReference, FrameMatchesReference) {
     ASSERT_EQ(run_.status, 0) << run_.log;
-    const std::string name = FrameFile(GetParam());
+    char name[64];
+    std::snprintf(name, sizeof name, "at_%07dms.png", int(std::atof(GetParam()) * 1000 + 0.5));
     RgbImage frame, reference;
     std::string error;
     ASSERT_TRUE(ReadPng(run_.out + "/" + name, &frame, &error)) << error;

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace {
 
 // Frame k is drawn at round(k * 1000 / fps) ms; a time asks for the first
@@ -54,14 +52,13 @@ TEST(CaptureOptions, BadOptionIsRefusedWithItsName) {
 
 // Every field from first principles: PCM, two channels, 44100 Hz, 16 bits.
 TEST(CaptureStreams, WavHeaderCarriesTheFinalSizes) {
-    const std::string dir = MakeTempDir(), path = dir + "/a.wav";
+    const TempDir dir;
     WavWriter w;
-    ASSERT_TRUE(OpenWav(w, path));
+    ASSERT_TRUE(OpenWav(w, dir.Path("a.wav")));
     const int16_t block[6] = {1, -1, 256, -256, 32767, -32768};
     ASSERT_TRUE(WriteWav(w, block, 3));
     ASSERT_TRUE(CloseWav(w));
-    const std::string f = ReadWholeFile(path);
-    std::filesystem::remove_all(dir);
+    const std::string f = ReadWholeFile(dir.Path("a.wav"));
     const std::string expected("RIFF\x30\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0"
                                "\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data\x0c\0\0\0"
                                "\x01\0\xff\xff\0\x01\0\xff\xff\x7f\0\x80",
@@ -72,15 +69,14 @@ TEST(CaptureStreams, WavHeaderCarriesTheFinalSizes) {
 // Y = .299 R + .587 G + .114 B; Cb = 128 + .5 (B - Y) / (1 - .114);
 // Cr = 128 + .5 (R - Y) / (1 - .299); rounded, full range.
 TEST(CaptureStreams, Y4mFrameHoldsThreeFullPlanesOfBt601) {
-    const std::string dir = MakeTempDir(), path = dir + "/a.y4m";
+    const TempDir dir;
     Y4mWriter w;
-    ASSERT_TRUE(OpenY4m(w, path, 2, 2, 30));
+    ASSERT_TRUE(OpenY4m(w, dir.Path("a.y4m"), 2, 2, 30));
     RgbImage frame = MakeRgbImage(2, 2);
     frame.rgb = {255, 255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255}; // white, red, green, blue
     ASSERT_TRUE(WriteY4mFrame(w, frame));
     CloseY4m(w);
-    const std::string f = ReadWholeFile(path);
-    std::filesystem::remove_all(dir);
+    const std::string f = ReadWholeFile(dir.Path("a.y4m"));
     EXPECT_EQ(f, "YUV4MPEG2 W2 H2 F30:1 Ip A1:1 C444 XCOLORRANGE=FULL\nFRAME\n"
                  "\xff\x4c\x96\x1d"
                  "\x80\x55\x2c\xff"

@@ -1,16 +1,7 @@
 #include "tests/capture/tool_run.h"
 
-#include <filesystem>
-
-ToolRun::~ToolRun() {
-    std::error_code ignored;
-    if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
-}
-
 void RunCaptureTool(const std::vector<std::string>& args, ToolRun* run, const std::string& shell,
                     double limit_s) {
-    run->dir = MakeTempDir();
-    run->out = run->dir + "/out";
     std::vector<std::string> argv = {
         "-c", shell, "sh", CAPTURE_TOOL, "--data", CAPTURE_DATA_PARENT, "-o", run->out};
     for (const std::string& a : args)

@@ -1,9 +1,7 @@
 // OBJ and MTL loading through the real file path, as the demo reads data/:
-// the input up to its first zero byte is written as s.obj, the rest as m.mtl,
-// into a scratch directory that also holds a small texture t.tga and a TGA
-// header of 32768 x 32768 pixels, big.tga; load_scene("s.obj") reads them.
-// The directory is made under $TMPDIR (tools/fuzz.sh gives one of its own)
-// and removed at exit.
+// the input up to its first zero byte as s.obj, the rest as m.mtl, beside a
+// texture t.tga and a 32768 x 32768 TGA header big.tga, in a folder under
+// $TMPDIR removed at exit.
 #include "scene/scene.h"
 
 #include <unistd.h>

@@ -83,36 +83,6 @@ TEST_F(GLTest, HingedBarTurnsAboutTheHingeAndThePivotIsNeverDrawn) {
     delete_scene(s);
 }
 
-// A yellow cube from (-1,-1,-3) to (1,1,-5), faces wound counter-clockwise outside.
-TEST_F(GLTest, OutlineDrawsBlackSilhouetteAroundFlatFaces) {
-    scene* s = LoadFiles("mtllib s.mtl\nv -1 -1 -3\nv 1 -1 -3\nv 1 1 -3\nv -1 1 -3\n"
-                         "v -1 -1 -5\nv 1 -1 -5\nv 1 1 -5\nv -1 1 -5\nvn 0 0 1\n"
-                         "o cube\ng c\nusemtl yellow\n"
-                         "f 1//1 2//1 3//1 4//1\nf 6//1 5//1 8//1 7//1\nf 2//1 6//1 7//1 3//1\n"
-                         "f 1//1 4//1 8//1 5//1\nf 4//1 3//1 7//1 8//1\nf 1//1 5//1 6//1 2//1\n",
-                         "newmtl yellow\nKd 1 1 0\n");
-    ASSERT_NE(s, nullptr);
-    for (int frame = 0; frame < 2; ++frame) {
-        glClearColor(0, 0, 1, 1);
-        glwipe();
-        glsetup(1.0f);
-        gllite(0, 0.0f, 0.0f, 10.0f, 1.0f);
-        render_scene(s, RENDER_OUTLINE);
-        gldone();
-        glClearColor(0, 0, 0, 1);
-        // The front face spans x 266.7..533.3 and y 166.7..433.3, unlit yellow
-        // to its edges: its 8-pixel edge lines lie behind it and show black
-        // for 4 pixels beyond; the blue background past them.
-        const Rgb yellow{255, 255, 0}, blue{0, 0, 255};
-        const std::tuple<int, int, Rgb> kChecks[] = {
-            {400, 300, yellow}, {269, 300, yellow}, {400, 168, yellow}, {536, 300, kBlack},
-            {264, 300, kBlack}, {400, 436, kBlack}, {400, 164, kBlack}, {545, 300, blue}};
-        for (auto [x, y, want] : kChecks)
-            EXPECT_EQ(ReadPixel(x, y), want) << x << ", " << y << " frame " << frame;
-    }
-    delete_scene(s);
-}
-
 // Lit by one light object straight ahead (white diffuse and specular): a
 // face whose left vertices face the light and whose right ones are turned
 // 60 degrees away. Per vertex, diffuse red is N.L and specular blue is

@@ -115,6 +115,17 @@ TEST(CaptureVideo, Mp4At1080LinesIsWhatVideoSitesAskFor) {
     EXPECT_EQ(audio["sample_rate"], "48000");
     const std::string mp4 = ReadWholeFile(run.out + "/ninefold.mp4");
     EXPECT_EQ(mp4.substr(0, mp4.find("mdat")).find("elst"), std::string::npos); // index first
+    // Picture types in presentation order: a key frame at least every half
+    // second (5 frames at 10 fps), never three B-frames in a row.
+    const std::string types = Shell("ffprobe -v error -select_streams v -show_entries "
+                                    "frame=pict_type -of csv=p=0 " +
+                                    run.out + "/ninefold.mp4 | cut -c1 | tr -d '\\n'");
+    ASSERT_EQ(types.size(), 24u) << types;
+    EXPECT_EQ(types.find("BBB"), std::string::npos) << types;
+    for (size_t i = 0, last_key = 0; i <= types.size(); ++i) {
+        EXPECT_LE(i - last_key, 5u) << types;
+        if (i < types.size() && types[i] == 'I') last_key = i;
+    }
 }
 
 // Exit status, a last line naming the cause, no final name and nothing
@@ -144,6 +155,10 @@ TEST(CaptureVideo, EveryFailureIsPromptNamedAndLeavesNoOutput) {
         {{"--fps", "10", "--to", "3", "--no-audio"},
          "mkdir bin; export PATH=$PWD/bin; " + plain,
          "ffmpeg not found",
+         1},
+        {{"--fps", "10", "--to", "3"},
+         "mkdir bin; touch bin/ffmpeg; export PATH=$PWD/bin; " + plain,
+         "cannot be executed",
          1},
         {{"--fps", "10", "--to", "3"}, "mkdir -p out/ninefold.wav; " + plain, "folder", 1},
         {{"--fps", "10", "--to", "3", "--y4m", "@OUT@/ninefold.mp4"}, plain, "--y4m", 1},

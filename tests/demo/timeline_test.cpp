@@ -354,15 +354,10 @@ std::vector<float> NewChannels() {
 std::vector<int32_t> g_times;
 int g_escape_at = -1; // Escape is pressed while this frame is presented
 int g_presented = 0;
-std::atomic<int32_t> g_now{kStartMark};
+std::atomic<int32_t> g_now{kStartMark}; // the clock, also read by the audio thread
 
 int32_t TimeOf(int frame) {
     return frame < int(g_times.size()) ? g_times[frame] : 1000000;
-}
-
-// Also called from the audio thread: only atomics here.
-int32_t ScriptedClock(void*) {
-    return g_now.load();
 }
 
 void OnFlip(void*) {
@@ -394,7 +389,7 @@ int RunDemo(const std::vector<int32_t>& times, int escape_at = -1) {
     // Flip never waits, and a hidden window never gains the focus, which
     // would clear the injected keys.
     SetHiddenDisplay(true);
-    SetMilliSecsSource(ScriptedClock, nullptr);
+    SetMilliSecsSource([](void*) { return g_now.load(); }, nullptr);
     SetFlipHook(OnFlip, nullptr);
     DemoMain();
     SetFlipHook(nullptr, nullptr);

@@ -2,10 +2,10 @@
 // of a kind it does not read or made to hurt ends start-up promptly with
 // status 1, within a bound of memory, with one line that names it and says
 // why; a variant it accepts loads to exactly the demo's own pixels or samples.
-#include "tests/demo/child_run.h"
-
 #include "platform/audio/audio.h"
 #include "scene/scene.h"
+#include "tests/platform/png_files.h"
+#include "tests/support/child_process.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -13,14 +13,32 @@
 
 #include <gtest/gtest.h>
 #include <ogg/ogg.h>
-#include <zlib.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
 namespace {
+
+namespace fs = std::filesystem;
+
+// The program's working directory: a copy of the binary (which would find
+// the build's own data beside it) and hard links to the generated data (it
+// refuses symbolic links leading out of data/), copies where links fail.
+struct Scratch : TempDir {
+    Scratch() {
+        fs::copy_file(NINEFOLD_BIN, Path("ninefold"));
+        fs::create_directory(Path("data"));
+        for (const fs::directory_entry& e : fs::directory_iterator(NINEFOLD_DATA)) {
+            const std::string to = Path("data/") + e.path().filename().string();
+            std::error_code failed;
+            fs::create_hard_link(e.path(), to, failed);
+            if (failed) fs::copy_file(e.path(), to);
+        }
+    }
+};
 
 void Write(const std::string& path, const std::string& bytes) {
     unlink(path.c_str()); // the scratch copy links to the build's data
@@ -41,62 +59,32 @@ void Fifo(const std::string& path) {
 void Device(const std::string& path) {
     Missing(path), symlink("/dev/zero", path.c_str());
 }
-// A 16384 x 16384 RGB header: 768 MB of pixels asked for by a few bytes.
-void HugePicture(const std::string& path) {
-    Write(path, Seed("png/huge_header.png"));
-}
-
-// 256 codebooks of 2^23 - 1 entries each declared in 3 KB (2 GB in libvorbis).
-void VorbisBomb(const std::string& path) {
-    Write(path, Seed("ogg/setup_bomb.ogg"));
-}
 // The soundtrack twice: a chained file of two links.
 void Chained(const std::string& path) {
     Write(path, ReadWholeFile(path) + ReadWholeFile(path));
 }
-std::string BigEndian(uint32_t v) {
-    return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-}
-std::string Chunk(const std::string& type_and_data) {
-    return BigEndian(uint32_t(type_and_data.size() - 4)) + type_and_data +
-           BigEndian(
-               uint32_t(crc32(0, (const Bytef*)type_and_data.data(), uInt(type_and_data.size()))));
-}
-// An 8-bit RGB PNG around the given deflated rows.
-std::string Png(uint32_t width, uint32_t height, const std::string& deflated) {
-    return std::string("\x89PNG\r\n\x1a\n", 8) +
-           Chunk("IHDR" + BigEndian(width) + BigEndian(height) + std::string("\x08\2\0\0\0", 5)) +
-           Chunk("IDAT" + deflated) + Chunk("IEND");
-}
-
-// The last picture missing, the one before it 1 x 1 pixels followed by 16 GB of deflated zeros.
-void TrailingInflate(const std::string& path) {
+// A 1 x 1 picture followed by 6 MB more of deflated zeros, the next one missing.
+void TrailingData(const std::string& path) {
+    Write(path.substr(0, path.size() - 6) + "00.png", Seed("png/trailing_inflate.png"));
     Missing(path);
-    std::string out(4096, 0), idat = "IDAT";
-    z_stream z{};
-    deflateInit(&z, 9);
-    for (std::string in : {std::string("\0\xff\0\0", 4), std::string(1 << 20, 0)}) {
-        z.next_in = (Bytef*)&in[0], z.avail_in = uInt(in.size());
-        z.next_out = (Bytef*)&out[0], z.avail_out = uInt(out.size());
-        deflate(&z, Z_FULL_FLUSH); // blocks that stand alone: the last one is repeated
-        idat += out.substr(0, out.size() - z.avail_out);
-    }
-    deflateEnd(&z);
-    for (std::string block = out.substr(0, out.size() - z.avail_out); idat.size() < (16 << 20);)
-        idat += block;
-    Write(path.substr(0, path.size() - 6) + "28.png", Png(1, 1, idat.substr(4)));
 }
-// Thirty valid 4096 x 4096 pictures, 2 GB as pixels: the budget refuses the
-// second, before it is decoded.
+// Thirty valid 4096 x 4096 pictures (1-bit grey, 2 GB as pixels): the budget
+// refuses the second, before it is decoded.
 void ThirtyLargePictures(const std::string& path) {
-    const std::string rows(4096 * (1 + 3 * 4096), '\0');
-    std::string deflated(compressBound(uLong(rows.size())), 0);
-    uLongf size = uLongf(deflated.size());
-    compress2((Bytef*)&deflated[0], &size, (const Bytef*)rows.data(), uLong(rows.size()), 1);
-    std::string png = Png(4096, 4096, deflated.substr(0, size));
-    for (int i = 0; i < 30; ++i)
-        Write(path.substr(0, path.size() - 6) + (i < 10 ? "0" : "") + std::to_string(i) + ".png",
-              png);
+    const std::string first = path.substr(0, path.size() - 6) + "00.png";
+    PngLayout black;
+    black.width = black.height = 4096;
+    black.color_type = 0;
+    black.bit_depth = 1;
+    black.rows.resize(4096 * 4096 / 8);
+    Missing(first);
+    ASSERT_TRUE(WritePng(first, black));
+    for (int i = 1; i < 30; ++i) {
+        const std::string to =
+            first.substr(0, first.size() - 6) + (i < 10 ? "0" : "") + std::to_string(i) + ".png";
+        Missing(to);
+        fs::create_hard_link(first, to);
+    }
 }
 
 // The texture as 32-bit BGRA, its alpha varied, and as run-length packets
@@ -120,24 +108,31 @@ void RunLength(const std::string& path) {
     Write(path, out);
 }
 
-// The last page's granule position -1 ("none"), its checksum made anew.
-void NoLastGranule(const std::string& path) {
-    std::string d = ReadWholeFile(path);
+// Writes the Ogg file with the last page's checksum made anew.
+void WriteOgg(const std::string& path, std::string d) {
     size_t last = d.rfind("OggS"), header = 27 + uint8_t(d[last + 26]);
-    d.replace(last + 6, 8, 8, '\xff');
     ogg_page page{(unsigned char*)&d[last], long(header), (unsigned char*)&d[last + header],
                   long(d.size() - last - header)};
     ogg_page_checksum_set(&page);
     Write(path, d);
 }
-// The pages before the first at a granule position other than 0: the
-// three header packets alone.
-void HeadersOnly(const std::string& path) {
+// The last page's granule position -1 ("none").
+void NoLastGranule(const std::string& path) {
+    std::string d = ReadWholeFile(path);
+    WriteOgg(path, d.replace(d.rfind("OggS") + 6, 8, 8, '\xff'));
+}
+// The three header packets (the pages at granule position 0) and the first
+// `audio` pages of audio, the last one marked as the stream's end.
+void KeepPages(const std::string& path, int audio) {
     std::string d = ReadWholeFile(path);
     size_t at = 0;
     while (d.compare(at + 6, 8, std::string(8, '\0')) == 0)
         at = d.find("OggS", at + 27);
-    Write(path, d.substr(0, at));
+    for (; audio > 0; --audio)
+        at = d.find("OggS", at + 27);
+    d.resize(at);
+    d[d.rfind("OggS") + 5] |= 4;
+    WriteOgg(path, d);
 }
 
 // An accepted variant loads to exactly what the demo's own file loads to.
@@ -166,6 +161,7 @@ struct HostileCase {
     const char* line; // if set, replaces the file's first line of the same keyword, and
     void (*spoil)(const std::string& path); // spoil takes the file that line names
     const char* reason; // part of the reason the line must give; null: accepted as the demo's own
+    const char* seed = nullptr; // if set, the file's new content, from the fuzzing seeds
 };
 
 using C = HostileCase;
@@ -174,26 +170,28 @@ class HostileData : public testing::TestWithParam<HostileCase> {};
 TEST_P(HostileData, EndsStartUpWithOneLineNamingTheFile) {
     const HostileCase& c = GetParam();
     Scratch s;
-    std::string path = s.dir() + "/data/" + c.file;
+    KeepPages(s.Path("data/music.ogg"), 20); // the whole song takes long to decode
+    std::string path = s.Path("data/") + c.file;
     if (c.line) {
         const std::string line = c.line, key = line.substr(0, line.find(' ') + 1);
         std::string text = ReadWholeFile(path);
         size_t at = text.compare(0, key.size(), key) == 0 ? 0 : text.find("\n" + key) + 1;
         ASSERT_NE(at, 0u) << path << " has no line " << key;
         Write(path, text.replace(at, text.find('\n', at) - at, line));
-        path = s.dir() + "/data/" + line.substr(key.size());
+        path = s.Path("data/") + line.substr(key.size());
     }
-    std::string original = s.dir() + "/original" + c.file;
+    std::string original = s.Path("original") + c.file;
     if (!c.reason) Write(original, ReadWholeFile(path));
     if (c.spoil) c.spoil(path);
+    if (c.seed) Write(path, Seed(c.seed));
     if (!c.reason) return ExpectSameContent(original, path);
-#if !defined(__SANITIZE_ADDRESS__) // 1.5 GB of address space (ASan's shadow needs terabytes)
-    ASSERT_EQ(rename((s.dir() + "/ninefold").c_str(), (s.dir() + "/real").c_str()), 0);
-    Write(s.dir() + "/ninefold", "#!/bin/sh\nexec prlimit --as=1572864000 ./real\n");
-    chmod((s.dir() + "/ninefold").c_str(), 0755);
+    std::vector<std::string> run = {"prlimit", "--as=1572864000", s.Path("ninefold")}; // 1.5 GB
+#if defined(__SANITIZE_ADDRESS__) // ASan's shadow needs terabytes of address space
+    run.erase(run.begin(), run.begin() + 2);
 #endif
-    ChildResult r = s.Run({"SDL_AUDIODRIVER=dummy"}, 60);
-    ASSERT_TRUE(r.exited) << "still running after 60 s; stderr: " << r.err;
+    ChildResult r =
+        RunChild(run[0], s.dir(), {"SDL_AUDIODRIVER=dummy"}, 60, {}, {run.begin() + 1, run.end()});
+    ASSERT_TRUE(r.exited) << "ended by a signal or still running after 60 s; stderr: " << r.err;
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("ninefold: data/", 0), 0u) << r.err;
     EXPECT_NE(r.err.find(std::string("data/") + c.file), std::string::npos) << r.err;
@@ -218,15 +216,19 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(C{"MissingScene1", "scene1.obj", nullptr, Missing, "not found (looked in "},
                     C{"FifoTexture", "scene1.mtl", "map_Kd fifo.tga", Fifo, "not a regular file"},
                     C{"DeviceScene", "scene1.obj", nullptr, Device, "outside the data"},
-                    C{"HugePicture", "img07.png", nullptr, HugePicture, "16384"},
-                    C{"HeadersOnlyOgg", "music.ogg", nullptr, HeadersOnly, "no audio"},
+                    // A 16384 x 16384 RGB header: 768 MB of pixels asked for by a few bytes.
+                    C{"HugePicture", "img07.png", nullptr, nullptr, "16384", "png/huge_header.png"},
+                    C{"HeadersOnlyOgg", "music.ogg", nullptr,
+                      [](const std::string& path) { KeepPages(path, 0); }, "no audio"},
                     C{"NoLastGranule", "music.ogg", nullptr, NoLastGranule, nullptr},
                     C{"Texture32Bit", "facade.tga", nullptr, Bgra32, nullptr},
                     C{"TextureRunLength", "ground.tga", nullptr, RunLength, nullptr},
                     C{"ThirtyLargePictures", "img01.png", nullptr, ThirtyLargePictures, "left of"},
-                    C{"VorbisSetupBomb", "music.ogg", nullptr, VorbisBomb, "codebook"},
+                    // 256 codebooks of 2^23 - 1 entries each declared in 3 KB (2 GB in libvorbis).
+                    C{"VorbisSetupBomb", "music.ogg", nullptr, nullptr, "codebook",
+                      "ogg/setup_bomb.ogg"},
                     C{"ChainedOgg", "music.ogg", nullptr, Chained, "chained"},
-                    C{"TrailingInflate", "img29.png", nullptr, TrailingInflate, "cannot open"},
+                    C{"TrailingData", "img01.png", nullptr, TrailingData, "cannot open"},
                     C{"TextureUpTheTree", "scene1.mtl", "map_Kd ../../../../etc/shadow", nullptr,
                       "outside the data"},
                     C{"ControlCharacters", "scene1.mtl",

@@ -1,18 +1,22 @@
-// The real main program under a scripted clock, observed through the
-// linker's --wrap: every picture position, 2D state call, effect, 3D and
+// The real main program in-process under a scripted clock, observed through
+// the linker's --wrap: every picture position, 2D state call, effect, 3D and
 // matrix call, ring line, presentation, clear and Escape test, in order,
 // against the design's windows and formulas evaluated here at the same demo
-// times, plus the design's own worked figures.
-#include "tests/demo/demo_run.h"
-
+// times, plus the design's own worked figures; and Escape in every section.
+#include "demo/demo.h"
 #include "fx/fx.h"
 #include "platform/audio/audio.h"
+#include "platform/clock.h"
+#include "platform/draw2d.h"
+#include "platform/graphics.h"
+#include "platform/keyboard.h"
 
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -34,6 +38,8 @@ std::vector<Frame> g_frames(1);       // calls made while drawing frame k
 std::map<const TImage*, int> g_slots; // image -> slot, from its file name
 std::map<const scene*, int> g_scenes; // scene -> 1, 2 in order of first drawing
 int g_depth = 0; // inside a wrapped library call: its own calls are not the section's
+// The clock's reading at the start mark: any, demo time is relative to it.
+const int32_t kStartMark = 1234567;
 
 // A call's arguments as recorded: pictures by slot, scenes by number.
 struct Arg {
@@ -106,6 +112,16 @@ TImage* __wrap__Z9LoadImagePKci(const char* path, int flags) {
     g_frames.back().clear();
     return image;
 }
+
+// A second of silence for the soundtrack: decoding the whole music would take
+// most of a start-up, and what the demo does with it does not depend on what it holds.
+TSound* __wrap__Z9LoadSoundPKci(const char*, int flags) {
+    auto* sample = new TAudioSample;
+    sample->length = sample->rate = 44100;
+    sample->channels = 2;
+    sample->samples = new int16_t[2 * (44100 + 1)]();
+    return CreateSound(sample, flags);
+}
 } // extern "C"
 
 namespace {
@@ -121,7 +137,7 @@ const int32_t kTimes[] = {
     96000, 100000, 112000, 112000, 120000, 135000};
 // clang-format on
 const int kPlanned = int(std::size(kTimes));
-const int kEndingFrames = 100;
+const int kFadeFrames = 100;
 
 // A picture drawn while its window (from, to) in seconds admits t.
 struct Window {
@@ -241,7 +257,7 @@ struct Design {
                                  Cos(q) * (r + s) / d, 1});
         }
         // The second clock reading minus t is the start mark.
-        const double a = 180 + 40 * Sin(double(kScriptStartMark) / 4);
+        const double a = 180 + 40 * Sin(double(kStartMark) / 4);
         Add("fx_kaleido", {FX_ADD, 1});
         Add("fx_shine", {F(0.2), F(0.2), F(0.2), F(0.04), 5});
         Add("fx_separatergb", {Sin(4 * a) / 30, 0});
@@ -308,10 +324,7 @@ struct Design {
 };
 
 std::string Text(const Call* c) {
-    std::string s = c ? c->fn + "(" : "nothing";
-    for (size_t j = 0; c && j < c->args.size(); ++j)
-        s += (j ? ", " : "") + std::to_string(c->args[j]);
-    return c ? s + ")" : s;
+    return c ? c->fn + testing::PrintToString(c->args) : "nothing";
 }
 
 // Arguments are floats, the design's values doubles: a relative tolerance
@@ -336,6 +349,54 @@ std::vector<float> NewChannels() {
     return fresh;
 }
 
+// The script: frame k (counted by presentations) reads demo time times[k],
+// later frames 1000 s, past the end of every section.
+std::vector<int32_t> g_times;
+int g_escape_at = -1; // Escape is pressed while this frame is presented
+int g_presented = 0;
+std::atomic<int32_t> g_now{kStartMark}; // the clock, also read by the audio thread
+
+int32_t TimeOf(int frame) {
+    return frame < int(g_times.size()) ? g_times[frame] : 1000000;
+}
+
+void OnFlip(void*) {
+    const int k = g_presented++;
+    g_new_channels.push_back(NewChannels());
+    g_frames.emplace_back();
+    if (k == g_escape_at) {
+        InjectKeyDown(27);
+        InjectKeyUp(27);
+    }
+    g_now.store(kStartMark + TimeOf(k + 1));
+}
+
+// Runs the main program under the script; returns the frames presented.
+int RunDemo(const std::vector<int32_t>& times, int escape_at = -1) {
+    g_times = times;
+    g_escape_at = escape_at;
+    g_presented = 0;
+    g_now = kStartMark;
+    SetAudioDriver("Manual");
+    // The 2D layer keeps its drawing state across displays: each run starts
+    // from a fresh process's.
+    AutoMidHandle(0);
+    SetRotation(0);
+    SetScale(1, 1);
+    SetColor(255, 255, 255);
+    SetAlpha(1);
+    SetLineWidth(1);
+    // Flip never waits, and a hidden window never gains the focus, which
+    // would clear the injected keys.
+    SetHiddenDisplay(true);
+    SetMilliSecsSource([](void*) { return g_now.load(); }, nullptr);
+    SetFlipHook(OnFlip, nullptr);
+    DemoMain();
+    SetFlipHook(nullptr, nullptr);
+    SetMilliSecsSource(nullptr, nullptr);
+    return g_presented;
+}
+
 struct Recording {
     std::vector<Frame> frames;                   // what each frame called
     std::vector<std::vector<float>> new_volumes; // of the channels each frame started
@@ -346,13 +407,7 @@ Recording Record(const std::vector<int32_t>& times) {
     g_scenes.clear();
     g_new_channels.clear();
     NewChannels(); // whatever earlier runs in this process left
-    Script s;
-    s.times = times;
-    s.on_frame = [](int, int32_t) {
-        g_new_channels.push_back(NewChannels());
-        g_frames.emplace_back();
-    };
-    RunDemo(s);
+    RunDemo(times);
     return {g_frames, g_new_channels};
 }
 
@@ -362,29 +417,27 @@ const Recording& Recorded() {
     return r;
 }
 
-// The first call that is not the design's, as one stream over all frames:
-// a frame's record runs from the previous presentation to its own.
+// The first call that is not the design's, as one stream over all frames (a
+// frame's record runs from the previous presentation to its own), so a
+// missing or extra presentation shows too.
 std::string Difference(const std::vector<int32_t>& times, const std::vector<Frame>& frames) {
-    const int count = int(times.size()) + kEndingFrames;
-    if (frames.size() != size_t(count + 1)) return std::to_string(frames.size() - 1) + " frames";
     std::vector<Call> got, want;
-    std::vector<int> frame_of; // the frame each wanted call belongs to
+    std::vector<std::string> where; // of each wanted call, then past the last
     for (const Frame& f : frames)
         got.insert(got.end(), f.begin(), f.end());
     Design design;
-    for (int k = 0; k < count; ++k) {
-        const Frame f = design.Next(k < int(times.size()) ? times[k] : 1000000);
+    for (int k = 0; k < int(times.size()) + kFadeFrames; ++k) {
+        const int32_t t = k < int(times.size()) ? times[k] : 1000000;
+        const Frame f = design.Next(t);
         want.insert(want.end(), f.begin(), f.end());
-        frame_of.resize(want.size(), k);
+        where.resize(want.size(), "frame " + std::to_string(k) + " at " + std::to_string(t));
     }
+    where.push_back("after the last frame");
     for (size_t i = 0; i < std::max(got.size(), want.size()); ++i) {
         const Call* g = i < got.size() ? &got[i] : nullptr;
         const Call* w = i < want.size() ? &want[i] : nullptr;
-        if (g && w && Same(*g, *w)) continue;
-        const int k = w ? frame_of[i] : count;
-        return "frame " + std::to_string(k) + " at " +
-               std::to_string(k < int(times.size()) ? times[k] : 1000000) + ": " + Text(g) +
-               ", design: " + Text(w);
+        if (!g || !w || !Same(*g, *w))
+            return where[std::min(i, want.size())] + ": " + Text(g) + ", design: " + Text(w);
     }
     return "";
 }
@@ -439,13 +492,36 @@ TEST(Timeline, DesignsWorkedFigures) {
 // mixer holds volumes in steps of 1/4096; the 100th, about 2.2e-8, is silence).
 TEST(Timeline, EndingStartsAQuieterPlaybackEachFrame) {
     const auto& fresh = Recorded().new_volumes;
-    ASSERT_EQ(fresh.size(), size_t(kPlanned + kEndingFrames));
+    ASSERT_EQ(fresh.size(), size_t(kPlanned + kFadeFrames));
     EXPECT_EQ(fresh[0], std::vector<float>{1.0f}) << "the soundtrack, playing at full volume";
     for (int k = 1; k < kPlanned; ++k)
         EXPECT_TRUE(fresh[k].empty()) << "frame " << k;
-    for (int n = 1; n <= kEndingFrames; ++n) {
+    for (int n = 1; n <= kFadeFrames; ++n) {
         const std::vector<float>& v = fresh[kPlanned + n - 1];
         ASSERT_EQ(v.size(), 1u) << "ending frame " << n;
         EXPECT_NEAR(v[0], 1.0 - n / 100.0, 1.0 / 4096 + 1e-6) << "ending frame " << n;
+    }
+}
+
+// Escape ends the demo in every section, after the frame in progress is shown
+// or before, as the section tests it (where: checked above).
+TEST(Escape, EndsTheDemoWhereTheSectionTestsIt) {
+    struct Case {
+        std::vector<int32_t> times;
+        int escape_at, frames;
+    };
+    std::vector<Case> cases;
+    // Frame 1 is section 1's last when past 15.9 s; Escape is pressed in frame
+    // 2, the section's first: it is the last frame presented.
+    for (int32_t t : {1000, 16000, 40000, 50000, 70000, 90000, 100000, 120000})
+        cases.push_back({{0, t, t + 1, t + 2}, 2, 3});
+    // In section 8's last frame: the check before the ending's first frame catches it.
+    cases.push_back({{0, 120000, 135000}, 2, 3});
+    // Frame 1 is section 1's last; then the ending's frames.
+    cases.push_back({{0, 200000}, 5, 6});
+    for (const Case& c : cases) {
+        SCOPED_TRACE("times " + testing::PrintToString(c.times));
+        EXPECT_EQ(RunDemo(c.times, c.escape_at), c.frames);
+        EXPECT_EQ(GraphicsWidth(), 0) << "the display is still open";
     }
 }

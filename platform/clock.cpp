@@ -23,10 +23,13 @@ std::atomic<const ClockSource*> clock_source{nullptr};
 int32_t MilliSecs() {
     if (const ClockSource* c = clock_source.load(std::memory_order_acquire))
         return c->read(c->user);
+    return int32_t(uint32_t(uint64_t(MonotonicNs() / 1000000)));
+}
+
+int64_t MonotonicNs() {
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    int64_t ms = int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-    return int32_t(uint32_t(uint64_t(ms)));
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
 void SetMilliSecsSource(MilliSecsSource source, void* user) {

@@ -7,6 +7,9 @@
 #include <cstdint>
 
 int32_t MilliSecs();
+// The system's monotonic clock in nanoseconds, never scripted: frame pacing
+// times the display with it.
+int64_t MonotonicNs();
 // Sleeps ms milliseconds of real time, whatever clock MilliSecs reads.
 void Delay(int ms);
 

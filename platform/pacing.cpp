@@ -1,5 +1,7 @@
 #include "platform/pacing.h"
 
+#include "platform/clock.h"
+
 #include <cerrno>
 #include <ctime>
 
@@ -15,12 +17,6 @@ const int kTimedPresents = 7;
 const int kBeatToleranceDivisor = 8;
 
 } // namespace
-
-int64_t MonotonicNs() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 bool PresentsInStep(const PresentTiming& timing, int64_t period_ns) {
     if (period_ns <= 0) return false;

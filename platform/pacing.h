@@ -29,6 +29,3 @@ bool PresentsInStep(const PresentTiming& timing, int64_t period_ns);
 
 // Sleeps until the next deadline, one period after the last one.
 void WaitForFrameDeadline(FramePacing& pacing);
-
-// The system's monotonic clock in nanoseconds.
-int64_t MonotonicNs();

@@ -2,6 +2,7 @@
 // off-screen surface, the choice of frame pacing, and the settings it keeps.
 #include "platform/graphics.h"
 
+#include "platform/clock.h"
 #include "platform/display.h"
 #include "platform/draw2d.h"
 #include "platform/events.h"

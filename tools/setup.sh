@@ -9,7 +9,7 @@ $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends \
   build-essential cmake pkg-config \
   libsdl2-dev libx11-dev libgl-dev libgl1-mesa-dri libglx-mesa0 \
-  libpng-dev zlib1g-dev libogg-dev libvorbis-dev \
+  libpng-dev zlib1g-dev libogg-dev libvorbis-dev libpulse-dev \
   libfreetype-dev fonts-dejavu-core \
   libgtest-dev googletest libbenchmark-dev \
   xvfb xauth xdotool x11-utils x11-xserver-utils x11-apps \

@@ -2,8 +2,10 @@
 // callback thread pulls blocks of at most 4096 frames from the mixer, on the
 // demo's clock. When SDL has no audio driver at all, the silent Null driver
 // (no mixer) takes its place; when a driver has no device, or loses it, a
-// watcher thread opens the default device again as soon as there is one.
+// watcher thread opens the default device again as soon as there is one,
+// and asks a PulseAudio server how late what is written will be heard.
 #include "platform/audio/mixer.h"
+#include "platform/audio/server_latency.h"
 #include "platform/clock.h"
 
 #include <SDL.h>
@@ -36,20 +38,39 @@ constexpr int kRetryMaxMs = 500;
 // A device pulls late by this much before the frames due meanwhile are
 // dropped: within a short block, and above the clock's own millisecond steps.
 constexpr int kLateMs = 20;
+// After the clock is placed afresh, the leads of every this many pulls are
+// averaged (two rounds of the pattern PulseAudio asks in), once this many
+// have let the device's buffer settle; an average this far below the
+// steady lead is sound come late, well above the averages' own spread
+// (10 ms with both cores busy).
+constexpr int kSettlePulls = 2;
+constexpr int kLeadPulls = 6;
+constexpr double kLeadMarginMs = 15;
 
 // Where the show is in the output: stream frame f is due at the speaker at
-// epoch_ms + f / 44.1 ms. A device that starts, or restarts after running
-// dry, plays its first block at once (measured on PulseAudio: within a few
-// ms); its buffer only ever holds what it pulled ahead. So the first block
-// is due when pulled, and later ones by the frame count; a block pulled
-// after its due time says the device ran dry. Audio thread only (one
-// device thread at a time).
+// epoch_ms + f / 44.1 ms. The first block of a device is due when pulled,
+// later ones by the frame count; a block pulled after its due time says
+// the device ran dry, and the clock is placed afresh there.
+// The server may hold more than that says: PulseAudio keeps about 60 ms
+// more queued after running dry than before, at times from the start, and
+// a short underrun may not show in the pulls at all. It asks for blocks
+// when its queue is down to a level of its own, so the lead a pull shows
+// in steady play (how far ahead of its due time the block is) is that
+// level when the clock is right, and lower by as much as the sound is
+// late. The level is the latency the server reports for the stream where
+// it reports one (PulseAudio, asked by the watcher), and elsewhere the
+// highest steady lead seen. Audio thread only (one device thread at a
+// time), but for the watcher's answer.
 struct OutputClock {
     bool started = false;
     bool follow = false; // a device that plays in real time
     int32_t epoch_ms = 0;
     int64_t frame = 0;
-    std::atomic<bool> resync{}; // a new device: place the next block afresh
+    std::atomic<bool> resync{};                // a new device: place the next block afresh
+    int pulls = 0;                             // since the clock was last placed
+    double lead_sum = 0;                       // of the pulls averaged so far
+    double steady_lead = -1e9;                 // ms: the highest steady lead seen
+    std::atomic<double> server_latency_ms{-1}; // the watcher's last answer, or -1
 };
 
 struct AudioOutput {
@@ -64,7 +85,10 @@ struct AudioOutput {
     std::thread watcher;
     std::mutex lock;
     std::condition_variable wake;
-    bool stopping = false; // under lock
+    bool stopping = false;   // under lock
+    bool ask_server = false; // a PulseAudio stream: the watcher asks its latency
+    double answers[3] = {};  // the watcher's last, oldest first
+    int answer_count = 0;
 };
 
 AudioOutput audio_output;
@@ -92,11 +116,31 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     }
     const int32_t since_epoch = int32_t(uint32_t(now) - uint32_t(c.epoch_ms));
     const double lead_ms = c.frame * 1000.0 / kMixRate - since_epoch;
-    if (!c.follow || (!resync && lead_ms >= -kLateMs)) return;
-    const int64_t due = int64_t(since_epoch) * kMixRate / 1000;
-    if (due <= c.frame) return;
-    SkipFrames(mixer, due - c.frame);
-    c.frame = due;
+    if (!c.follow) return;
+    if (resync || lead_ms < -kLateMs) {
+        const int64_t due = int64_t(since_epoch) * kMixRate / 1000;
+        if (due > c.frame) {
+            SkipFrames(mixer, due - c.frame);
+            c.frame = due;
+        }
+        c.pulls = 0;
+        c.lead_sum = 0;
+        return;
+    }
+    if (++c.pulls <= kSettlePulls) return;
+    c.lead_sum += lead_ms;
+    if (c.pulls < kSettlePulls + kLeadPulls) return;
+    const double lead = c.lead_sum / kLeadPulls;
+    const double server_ms = c.server_latency_ms.load(std::memory_order_relaxed);
+    const double late_ms = (server_ms >= 0 ? server_ms : c.steady_lead) - lead;
+    c.steady_lead = std::max(c.steady_lead, lead);
+    c.pulls = kSettlePulls;
+    c.lead_sum = 0;
+    if (late_ms <= kLeadMarginMs) return;
+    const int64_t late = int64_t(late_ms * kMixRate / 1000);
+    SkipFrames(mixer, late);
+    c.frame += late;
+    c.pulls = 0;
 }
 
 void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
@@ -144,6 +188,8 @@ bool OpenDevice() {
     audio_output.clock.follow =
         name && std::strcmp(name, "disk") != 0 && std::strcmp(name, "dummy") != 0;
     audio_output.mixer->follow_clock = audio_output.clock.follow;
+    audio_output.ask_server = name && std::strcmp(name, "pulseaudio") == 0;
+    audio_output.clock.server_latency_ms.store(-1);
     audio_output.clock.resync.store(true, std::memory_order_release);
     SDL_AudioSpec have;
     // No changes allowed: SDL converts if the hardware wants another format.
@@ -153,6 +199,27 @@ bool OpenDevice() {
     audio_output.playing.store(true);
     SDL_PauseAudioDevice(device, 0);
     return true;
+}
+
+// The server's latency for our stream, once three answers in a row agree:
+// it moves by a few ms with the sink's own buffer, and by much more for a
+// while after a stream starts or runs dry. Watcher thread only.
+void AskServer() {
+    double* answers = audio_output.answers;
+    int& count = audio_output.answer_count;
+    double ms = 0;
+    if (!ServerLatencyMs(&ms)) {
+        count = 0;
+        audio_output.clock.server_latency_ms.store(-1, std::memory_order_relaxed);
+        return;
+    }
+    std::copy(answers + 1, answers + 3, answers);
+    answers[2] = ms;
+    count = std::min(count + 1, 3);
+    const auto [low, high] = std::minmax_element(answers + 3 - count, answers + 3);
+    const bool steady = count == 3 && *high - *low <= kLeadMarginMs;
+    audio_output.clock.server_latency_ms.store(
+        steady ? (answers[0] + answers[1] + answers[2]) / 3 : -1, std::memory_order_relaxed);
 }
 
 // Background thread: a device that stopped (the server went away, the card
@@ -168,9 +235,16 @@ void WatchDevice() {
         if (audio_output.device &&
             SDL_GetAudioDeviceStatus(audio_output.device) == SDL_AUDIO_PLAYING) {
             wait_ms = kWatchMs;
+            if (audio_output.ask_server) {
+                hold.unlock();
+                AskServer();
+                hold.lock();
+            }
             continue;
         }
         hold.unlock();
+        CloseServerLatency();
+        audio_output.answer_count = 0;
         if (audio_output.device) {
             audio_output.playing.store(false);
             SDL_CloseAudioDevice(audio_output.device);
@@ -196,6 +270,7 @@ void StopWatcher() {
     }
     audio_output.wake.notify_all();
     audio_output.watcher.join();
+    CloseServerLatency();
 }
 
 void StartAudio() {
@@ -215,6 +290,8 @@ void StartAudio() {
         audio_output.running = kSDL;
         audio_output.clock.started = false;
         audio_output.clock.frame = 0;
+        audio_output.clock.pulls = 0;
+        audio_output.clock.steady_lead = -1e9;
         OpenDevice(); // or the watcher keeps trying
         StartWatcher();
         return;

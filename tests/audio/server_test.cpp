@@ -182,14 +182,14 @@ TEST(SoundServer, HeardInStepThroughAStoppedPlayerAndARestartedServer) {
     SoundServer s;
     Recording first, second;
     ASSERT_TRUE(s.Start(&first)) << "the sound server or parec did not start";
-    const int32_t mark = s.Play(7);
+    const int32_t mark = s.Play(10);
     ASSERT_NE(mark, 0) << "the player found no sound output";
-    Nap(1000);
+    Nap(1500);
     kill(s.PlayerPid(), SIGSTOP);
     Nap(1000);
     const double continued_ms = MilliSecs() - mark;
     kill(s.PlayerPid(), SIGCONT);
-    Nap(1000);
+    Nap(2500);
     s.StopServer();
     ASSERT_TRUE(s.Start(&second)) << "the sound server or parec did not start again";
     // A fresh null sink sleeps in two-second blocks until a stream asks for
@@ -199,9 +199,10 @@ TEST(SoundServer, HeardInStepThroughAStoppedPlayerAndARestartedServer) {
     EXPECT_EQ(s.WaitPlayer(), 0);
     s.StopServer();
 
-    // Noise at up to 8192 fading in over 5 ms: a tenth of that after 0.5 ms,
+    // Noise at up to 8192 fading in over 5 ms: a tenth of that after 0.5 ms
+    // (twice that allowed: a fade's first frames may round to silence),
     // where a jump straight into it clicks.
-    EXPECT_LT(JumpOnset(first), 8192 / 10 + 1);
+    EXPECT_LT(JumpOnset(first), 8192 / 5);
     std::vector<Heard> heard = Place(first, mark), after = Place(second, mark);
     heard.insert(heard.end(), after.begin(), after.end());
     std::string all;
@@ -209,31 +210,31 @@ TEST(SoundServer, HeardInStepThroughAStoppedPlayerAndARestartedServer) {
         all += "  at " + std::to_string(int(h.at_ms)) + " ms: " + std::to_string(h.late_ms) +
                " ms late\n";
     ASSERT_GE(heard.size(), 8u) << "too little of the signal recorded\n" << all;
-    // Heard again within a second of each mishap and in step half a second
-    // later (what the device held from before may still come out late: the
-    // restarted server plays the block written while its sink slept before
-    // the one placed afresh). The recording places a window to 20 ms
-    // (parec's 10 ms latency, the 10 ms poll of its growth).
-    struct Mishap {
-        double back_ms, late_ms;
-    } const mishaps[] = {{continued_ms, 60}, {restarted_ms, 100}};
-    for (const Mishap& m : mishaps) {
+    // Heard again within a second of each mishap. The sound first jumps to
+    // where the late pulls say; what the server then hides in its queue
+    // (about 60 ms on PulseAudio after running dry, and at times from the
+    // start) is dropped once its latency is known, within a second and a
+    // half, one under load. Until then what the device held from before
+    // may come out late: the restarted server plays the block written while
+    // its sink slept before the one placed afresh.
+    const double kSettleMs = 1500;
+    heard.erase(heard.begin(), std::find_if(heard.begin(), heard.end(), [&](const Heard& h) {
+                    return h.at_ms > kSettleMs - 500;
+                }));
+    for (double back_ms : {continued_ms, restarted_ms}) {
         auto resumed = std::find_if(heard.begin(), heard.end(),
-                                    [&](const Heard& h) { return h.at_ms > m.back_ms - 20; });
-        ASSERT_NE(resumed, heard.end()) << "never heard again after " << m.back_ms << " ms\n"
-                                        << all;
-        EXPECT_LT(resumed->at_ms - m.back_ms, 1000) << all;
-        const double settled_ms = resumed->at_ms + 500;
-        heard.erase(resumed, std::find_if(resumed, heard.end(),
-                                          [&](const Heard& h) { return h.at_ms > settled_ms; }));
+                                    [&](const Heard& h) { return h.at_ms > back_ms - 20; });
+        ASSERT_NE(resumed, heard.end()) << "never heard again after " << back_ms << " ms\n" << all;
+        EXPECT_LT(resumed->at_ms - back_ms, 1000) << all;
+        heard.erase(resumed, std::find_if(resumed, heard.end(), [&](const Heard& h) {
+                        return h.at_ms > back_ms + kSettleMs;
+                    }));
     }
-    // Within what a viewer accepts: at most 40 ms early, and late no more
-    // than the last mishap before allows.
+    // Then in step: within 30 ms of the show's time (a viewer accepts 40
+    // early and 60 late; the rig places a window to 20 ms).
     for (const Heard& h : heard)
-        EXPECT_TRUE(h.late_ms > -40 && h.late_ms < (h.at_ms > restarted_ms ? 100 : 60))
-            << "at " << h.at_ms << " ms\n"
-            << all;
-    EXPECT_GT(heard.back().at_ms, 6500) << all;
+        EXPECT_LT(std::abs(h.late_ms), 30) << "at " << h.at_ms << " ms\n" << all;
+    EXPECT_GT(heard.back().at_ms, 9500) << all;
 }
 
 } // namespace

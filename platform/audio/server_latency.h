@@ -1,0 +1,13 @@
+// How long until what this process writes to its playback stream is heard,
+// as a PulseAudio server (or PipeWire's PulseAudio layer) reports it: the
+// stream's queue in the server and the sink's own latency, which SDL does
+// not report. The connection is made on first use and again after a
+// failure; every call returns within about 100 ms whatever the server does
+// (stopped, gone, slow), and never starts a server. One thread at a time.
+#pragma once
+
+// The latency of this process's playback stream, in ms; false when there is
+// no server, no stream of ours on it, or no answer in time.
+bool ServerLatencyMs(double* ms);
+// Drops the connection (safe when there is none).
+void CloseServerLatency();

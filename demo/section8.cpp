@@ -7,15 +7,22 @@
 #include "platform/graphics.h"
 #include "platform/keyboard.h"
 
-bool Section8Frame(Demo& d) {
-    ReadClock(d);
-    const double t = d.t;
+void DrawClosingPicture(Demo& d) {
     SetPlainDrawing(kSolidBlend); // opaque whatever the picture's alpha holds
     DrawImage(d.images[23], -400, -300, 0);
+}
+
+void SplitClosingPicture(Demo& d) {
+    const double w = 40 * Sin(d.t / 4) + 180;
+    fx_separatergb(float(Sin(4 * w) / 30), 0.0f);
+}
+
+bool Section8Frame(Demo& d) {
+    ReadClock(d);
+    DrawClosingPicture(d);
     // Tested before the effect and the presentation: the frame is then never shown.
     if (KeyHit(kEscapeKey)) return false;
-    const double w = 40 * Sin(t / 4) + 180;
-    fx_separatergb(float(Sin(4 * w) / 30), 0.0f);
+    SplitClosingPicture(d);
     Flip(-1);
     Cls();
     return true;

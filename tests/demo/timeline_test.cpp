@@ -103,14 +103,19 @@ int __wrap__Z6KeyHiti(int key) {
     return hits;
 }
 
-// Recording starts with the frames: what start-up sets before its last picture is not kept.
 TImage* __real__Z9LoadImagePKci(const char*, int);
 TImage* __wrap__Z9LoadImagePKci(const char* path, int flags) {
     TImage* image = __real__Z9LoadImagePKci(path, flags);
     const char* name = std::strstr(path, "img");
     if (name) g_slots[image] = std::atoi(name + 3);
-    g_frames.back().clear();
     return image;
+}
+
+// Recording starts with the music: what start-up draws and sets before it is not kept.
+TChannel __real__Z9PlaySoundP6TSound(TSound*);
+TChannel __wrap__Z9PlaySoundP6TSound(TSound* sound) {
+    g_frames.back().clear();
+    return __real__Z9PlaySoundP6TSound(sound);
 }
 
 // A second of silence for the soundtrack: decoding the whole music would take

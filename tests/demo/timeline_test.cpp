@@ -10,6 +10,7 @@
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 #include "platform/keyboard.h"
+#include "platform/pixmap.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -365,8 +367,14 @@ int32_t TimeOf(int frame) {
     return frame < int(g_times.size()) ? g_times[frame] : 1000000;
 }
 
+std::vector<uint8_t> g_first_frame(800 * 600 * 3); // RGB, bottom row first
+
 void OnFlip(void*) {
     const int k = g_presented++;
+    if (k == 0) {
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, g_first_frame.data());
+    }
     g_new_channels.push_back(NewChannels());
     g_frames.emplace_back();
     if (k == g_escape_at) {
@@ -495,6 +503,28 @@ TEST(Timeline, DesignsWorkedFigures) {
 // The soundtrack starts once, on the first frame; each of the 100 ending
 // frames starts one more playback, 0.01 quieter than the one before (the
 // mixer holds volumes in steps of 1/4096; the 100th, about 2.2e-8, is silence).
+// Start-up draws every section once out of sight: none of it, and none of
+// the state it sets, may show. At t = 0 the lower half holds image 1 alone,
+// from x = 0, y = -70 (row 230, column 400), laid over black by its alpha.
+TEST(Timeline, FirstFrameShowsNothingOfStartUp) {
+    Recorded();
+    std::unique_ptr<TPixmap> picture(LoadPixmapPNG("data/img01.png"));
+    ASSERT_TRUE(picture && picture->format == PF_RGBA8888);
+    int worst = 0;
+    for (int y = 230; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const int px = x - 400, py = y - 230;
+            const bool in = px >= 0 && py < picture->height;
+            const uint8_t* p = picture->pixels + py * picture->pitch + 4 * px;
+            for (int c = 0; c < 3; ++c) {
+                const int want = in ? int(std::lround(p[c] * p[3] / 255.0)) : 0;
+                const int got = g_first_frame[3 * ((599 - y) * 800 + x) + c];
+                worst = std::max(worst, std::abs(got - want));
+            }
+        }
+    EXPECT_LE(worst, 1);
+}
+
 TEST(Timeline, EndingStartsAQuieterPlaybackEachFrame) {
     const auto& fresh = Recorded().new_volumes;
     ASSERT_EQ(fresh.size(), size_t(kPlanned + kFadeFrames));

@@ -12,9 +12,13 @@ void DrawClosingPicture(Demo& d) {
     DrawImage(d.images[23], -400, -300, 0);
 }
 
+// From the section's second frame on, what lies under the split is the same
+// in every frame: the frame the previous one cleared, then image 23 where it
+// always is. Captured there once, it is split again from that copy.
 void SplitClosingPicture(Demo& d) {
     const double w = 40 * Sin(d.t / 4) + 180;
-    fx_separatergb(float(Sin(4 * w) / 30), 0.0f);
+    fx_separatergb(float(Sin(4 * w) / 30), 0.0f, d.closing_splits < 2);
+    ++d.closing_splits;
 }
 
 bool Section8Frame(Demo& d) {

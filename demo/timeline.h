@@ -19,6 +19,7 @@ struct Demo {
     double fade_in = 0.0;    // alpha of image 2 in section 1
     double ring_angle = 0.0; // rotation of section 2's lines, degrees
     double fade = 0.0;       // volume of section 9's next playback
+    int closing_splits = 0;  // section 8 frames split so far
     int32_t start_ms = 0;    // MilliSecs() at the start mark
     // Resources, loaded once at start-up and kept to the end of the process.
     scene* scene1 = nullptr;

@@ -15,8 +15,9 @@ struct OffsetPass {
 // passes; otherwise each pass sets its own after its translation. A first
 // pass without a shift covers the whole screen: laid unblended, it stands in
 // for the clear and its own addition onto it, one full-screen pass less.
-void draw_offset_passes(const OffsetPass* passes, int count, bool one_colour) {
-    fx_frame_open(true);
+void draw_offset_passes(const OffsetPass* passes, int count, bool one_colour,
+                        FxCapture capture = FX_CAPTURE_SCREEN) {
+    fx_frame_open(true, capture);
     const bool covers = passes[0].ox == 0 && passes[0].oy == 0;
     if (covers)
         glDisable(GL_BLEND);
@@ -38,11 +39,11 @@ void draw_offset_passes(const OffsetPass* passes, int count, bool one_colour) {
 
 } // namespace
 
-void fx_separatergb(float dx, float dy) {
+void fx_separatergb(float dx, float dy, bool grab) {
     // Each colour lands in its own channel, so the order of the additions
     // does not matter: green, unshifted, goes first and covers the screen.
     const OffsetPass passes[3] = {{0, 0, 0, 1, 0}, {dx, dy, 1, 0, 0}, {-dx, -dy, 0, 0, 1}};
-    draw_offset_passes(passes, 3, false);
+    draw_offset_passes(passes, 3, false, grab ? FX_CAPTURE_SCREEN : FX_CAPTURE_NONE);
 }
 
 void fx_blur() {

@@ -84,7 +84,7 @@ WRAP(_Z13fx_squareblurf9FxMagnify9FxOverlayfff, "fx_squareblur",
      (float size, FxMagnify m, FxOverlay o, float r, float g, float b), (size, m, o, r, g, b))
 WRAP(_Z10fx_kaleido7FxBlendf, "fx_kaleido", (FxBlend blend, float bright), (blend, bright))
 WRAP(_Z8fx_shinefffff, "fx_shine", (float r, float g, float b, float z, float a), (r, g, b, z, a))
-WRAP(_Z14fx_separatergbff, "fx_separatergb", (float dx, float dy), (dx, dy))
+WRAP(_Z14fx_separatergbffb, "fx_separatergb", (float dx, float dy, bool grab), (dx, dy, grab))
 WRAP(_Z12render_sceneP5scenei, "render_scene", (scene* s, int flags), (s, flags))
 WRAP(_Z7glsetupf, "glsetup", (float zoom), (zoom))
 WRAP(_Z6glliteiffff, "gllite", (int n, float x, float y, float z, float s), (n, x, y, z, s))
@@ -162,7 +162,7 @@ struct Design {
     static double Cos(double deg) { return std::cos(deg * M_PI / 180); }
     static bool In(double t, double a, double b) { return a < t / 1000 && t / 1000 < b; }
     double prev_t = 0, fade_in = 0, ring_angle = 0;
-    int section = 1;
+    int section = 1, splits = 0;
     Frame f;
 
     void Add(const char* fn, std::vector<double> a = {}) { f.push_back({fn, std::move(a)}); }
@@ -235,7 +235,8 @@ struct Design {
             Plain(2);
             Draw(23, -400, -300);
             Add("KeyHit", {27}); // before the effect and the presentation
-            Add("fx_separatergb", {Sin(4 * (40 * Sin(t / 4) + 180)) / 30, 0});
+            // Its picture is the same from its second frame on: captured there, then reused.
+            Add("fx_separatergb", {Sin(4 * (40 * Sin(t / 4) + 180)) / 30, 0, double(splits++ < 2)});
             Add("Flip", {-1}), Add("Cls");
             break;
         default: // the ending
@@ -267,7 +268,7 @@ struct Design {
         const double a = 180 + 40 * Sin(double(kStartMark) / 4);
         Add("fx_kaleido", {FX_ADD, 1});
         Add("fx_shine", {F(0.2), F(0.2), F(0.2), F(0.04), 5});
-        Add("fx_separatergb", {Sin(4 * a) / 30, 0});
+        Add("fx_separatergb", {Sin(4 * a) / 30, 0, 1});
         for (const Window& w :
              std::vector<Window>{{F(20.02), F(32.045), 5}, {F(24.09), F(32.045), 6}})
             if (In(t, w.from, w.to)) {
@@ -486,7 +487,7 @@ TEST(Timeline, DesignsWorkedFigures) {
         {82500, 0, "SetScale", 3, {4.1926275, 4.1926275}},
         {96000, 1, "SetScale", 0, {0.075, 0.075}},
         {100000, 0, "glTranslatef", 0, {-19.696155, -13.462236, 0}},
-        {120000, 0, "fx_separatergb", 0, {0.0220594, 0}},
+        {120000, 0, "fx_separatergb", 0, {0.0220594, 0, 1}},
     };
     // clang-format on
     for (const Figure& fig : figures) {

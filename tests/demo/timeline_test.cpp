@@ -232,10 +232,11 @@ struct Design {
             Numbers(t);
             break;
         case 8:
+            // Its picture is the same from its second frame on: captured
+            // there, then split from that copy without being drawn again.
             Plain(2);
-            Draw(23, -400, -300);
+            if (splits < 2) Draw(23, -400, -300);
             Add("KeyHit", {27}); // before the effect and the presentation
-            // Its picture is the same from its second frame on: captured there, then reused.
             Add("fx_separatergb", {Sin(4 * (40 * Sin(t / 4) + 180)) / 30, 0, double(splits++ < 2)});
             Add("Flip", {-1}), Add("Cls");
             break;

@@ -3,7 +3,7 @@
 // display (no vertical-blank wait). Each frame is timed from one presentation
 // to the next, with glFinish first so that the renderer's work counts. The
 // baseline is a frame that only clears and presents, measured in the same run.
-// Usage: frame_bench [frames per section] [--hashes FILE]   (under X)
+// Usage: frame_bench [frames per section] [--changes] [--hashes FILE]   (under X)
 // With --breakdown (started by the main run as a fresh process) it times the
 // start-up steps one by one instead; with --hashes FILE it also writes one
 // checksum of the presented picture per frame, to compare two builds' pixels.
@@ -53,12 +53,12 @@ const Section kSections[] = {
 const int kSectionCount = int(sizeof kSections / sizeof kSections[0]);
 const int32_t kBase = 1234567; // any reading: demo time is relative to the start mark
 const int32_t kAfterMs = 136000;
+const size_t kFirstFrames = 4; // printed for each section
 
 // Also read by the audio thread where there is one: the clock is an atomic.
 struct Bench {
     std::atomic<int32_t> now{kBase};
     std::vector<int32_t> times; // demo time of frame k
-    std::vector<int> section;   // section drawing frame k
     std::vector<double> frame_ms;
     std::vector<double> cpu_ms; // CPU time of all threads (the renderer's included)
     int frames = 0;
@@ -130,13 +130,16 @@ int SectionOfPrevious(int32_t prev_t) {
     return kSectionCount - 1;
 }
 
-void BuildScript(int per_section) {
+// Spread over each section, or with --changes at 60 Hz from each section's
+// start, as the show reaches it: its first frames are where first uses cost.
+void BuildScript(int per_section, bool at_changes) {
     bench.times.clear();
     for (int s = 0; s < kSectionCount - 1; ++s) {
         const Section& sec = kSections[s];
+        const int64_t span =
+            at_changes ? int64_t(per_section) * 1000 / 60 : sec.end_ms - sec.begin_ms;
         for (int i = 0; i < per_section; ++i)
-            bench.times.push_back(sec.begin_ms +
-                                  int32_t(int64_t(sec.end_ms - sec.begin_ms) * i / per_section));
+            bench.times.push_back(sec.begin_ms + int32_t(span * i / per_section));
     }
 }
 
@@ -266,11 +269,11 @@ void MeasureParts(int frames, Stats* out) {
     SetHiddenDisplay(true);
 }
 
-int FrameRun(int per_section, const char* hash_path, const char* self) {
+int FrameRun(int per_section, bool at_changes, const char* hash_path, const char* self) {
     const double to_main_s = SecondsSinceProcessStart();
     const Clock::time_point main_start = Clock::now();
     const double start_cpu = CpuMs();
-    BuildScript(per_section);
+    BuildScript(per_section, at_changes);
     if (hash_path && !(bench.hashes = std::fopen(hash_path, "w"))) {
         std::perror(hash_path);
         return 1;
@@ -313,6 +316,14 @@ int FrameRun(int per_section, const char* hash_path, const char* self) {
     PrintRow("+ scaling onto 800x600", parts[kPartCount], base);
     PrintRow("+ scaling onto 1920x1080", parts[kPartCount + 1], base);
     std::printf("(times in ms; cpu med: median CPU time of all threads per frame)\n");
+    // Where first uses hide: the frames that open each section, wall (cpu).
+    std::printf("first frames of each section (of section 1, after its first), ms wall (cpu):\n");
+    for (int s = 0; s < kSectionCount; ++s) {
+        std::printf("  %-26s", kSections[s].name);
+        for (size_t i = 0; i < kFirstFrames && i < wall[s].size(); ++i)
+            std::printf(" %7.1f (%5.1f)", wall[s][i], cpu[s][i]);
+        std::printf("\n");
+    }
     std::printf("start-up: process start to main %.0f ms (10 ms steps), main to first frame "
                 "%.0f ms (%.0f ms CPU), total %.0f ms\n",
                 to_main_s * 1000, first, first_cpu, to_main_s * 1000 + first);
@@ -404,11 +415,14 @@ int main(int argc, char** argv) {
     FindData();
     if (argc > 1 && std::strcmp(argv[1], "--breakdown") == 0) return Breakdown();
     int per_section = 30;
+    bool at_changes = false;
     const char* hash_path = nullptr;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--hashes") == 0 && i + 1 < argc)
             hash_path = argv[++i];
+        else if (std::strcmp(argv[i], "--changes") == 0)
+            at_changes = true;
         else
             per_section = std::max(2, std::atoi(argv[i]));
-    return FrameRun(per_section, hash_path, argv[0]);
+    return FrameRun(per_section, at_changes, hash_path, argv[0]);
 }

@@ -7,8 +7,7 @@
 // Image 2 fades in until image 3 takes its place.
 const double kImage3From = double(8.02f);
 
-bool Section1Frame(Demo& d) {
-    ReadClock(d);
+void DrawSection1(Demo& d) {
     const double t = d.t;
     SetAlpha(1.0f);
     DrawImage(d.images[0], float(-600 + t / 200), -300, 0);
@@ -21,5 +20,10 @@ bool Section1Frame(Demo& d) {
         DrawImage(d.images[2], 70, -280, 0);
     }
     if (InWindow(t, kImage3From, kSection1End)) DrawImage(d.images[3], 0, -280, 0);
+}
+
+bool Section1Frame(Demo& d) {
+    ReadClock(d);
+    DrawSection1(d);
     return PresentAndClear();
 }

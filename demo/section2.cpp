@@ -32,12 +32,11 @@ void DrawSharp(TImage* image, double x, double y) {
 
 } // namespace
 
-bool Section2Frame(Demo& d) {
+void DrawSection2(Demo& d) {
     SetBlend(kLightBlend);
     SetAlpha(0.4f);
     SetColor(30, 65, 30);
     SetLineWidth(4);
-    ReadClock(d);
     const double t = d.t;
     // Still under the previous frame's rotation: it is set only below.
     DrawImage(d.images[4], 10, 0, 0);
@@ -55,5 +54,10 @@ bool Section2Frame(Demo& d) {
     const double b = Sin(t / 10) * 20;
     if (InWindow(t, double(20.02f), kSection2End)) DrawSharp(d.images[5], -130, 200 + b);
     if (InWindow(t, double(24.09f), kSection2End)) DrawSharp(d.images[6], -400, 60);
+}
+
+bool Section2Frame(Demo& d) {
+    ReadClock(d);
+    DrawSection2(d);
     return PresentAndClear();
 }

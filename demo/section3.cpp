@@ -14,12 +14,16 @@ const TimedPicture kCaptions[] = {
 
 } // namespace
 
-bool Section3Frame(Demo& d) {
-    ReadClock(d);
+void DrawSection3(Demo& d) {
     const double t = d.t;
     SetPlainDrawing(kAlphaBlend);
     DrawImage(d.images[7], -400, -300, 0);
     DrawImage(d.images[1], float(-700 + t / 100), float(-70 - t / 1000), 0);
     DrawTimedPictures(d, kCaptions, int(std::size(kCaptions)), -400, -280);
+}
+
+bool Section3Frame(Demo& d) {
+    ReadClock(d);
+    DrawSection3(d);
     return PresentAndClear();
 }

@@ -40,8 +40,7 @@ void DrawSceneTwoCopies(Demo& d, double b) {
 
 } // namespace
 
-bool Section4Frame(Demo& d) {
-    ReadClock(d);
+void DrawSection4(Demo& d) {
     const double t = d.t;
     glwipe(); // clears colour and depth: this section never calls Cls
     glsetup(1.0f);
@@ -54,6 +53,11 @@ bool Section4Frame(Demo& d) {
     DrawSceneTwoCopies(d, a / 2);
     fx_squareblur(40.0f, FX_LINEAR, FX_OVER_SHARP, 0.5f, 0.5f, 0.5f);
     gldone();
+}
+
+bool Section4Frame(Demo& d) {
+    ReadClock(d);
+    DrawSection4(d);
     // Escape is tested before presenting: the frame is then never shown.
     if (KeyHit(kEscapeKey)) return false;
     Flip(-1);

@@ -15,13 +15,17 @@ const TimedPicture kOverlays[] = {
 
 } // namespace
 
-bool Section5Frame(Demo& d) {
-    ReadClock(d);
+void DrawSection5(Demo& d) {
     const double t = d.t;
     const double s = t / 100;
     SetPlainDrawing(kAlphaBlend);
     DrawImage(d.images[14], -400, -300, 0);
     DrawImage(d.images[1], float(600 - s), float(-40 - s / 10), 0);
     DrawTimedPictures(d, kOverlays, int(std::size(kOverlays)), -400, -280);
+}
+
+bool Section5Frame(Demo& d) {
+    ReadClock(d);
+    DrawSection5(d);
     return PresentAndClear();
 }

@@ -8,9 +8,7 @@
 #include "platform/graphics.h"
 #include "platform/keyboard.h"
 
-bool Section6Frame(Demo& d) {
-    Cls(); // at the top: this section does not clear after Flip
-    ReadClock(d);
+void DrawSection6(Demo& d) {
     const double t = d.t;
     ShakeNumbers(t);
     double u[kNumberImages];
@@ -20,6 +18,12 @@ bool Section6Frame(Demo& d) {
     fx_squareblur(40.0f, FX_LINEAR, FX_OVER_SHARP, 0.8f, 0.7f, 0.5f);
     SetScale(1.0f, 1.0f);
     DrawImage(d.images[29], 0.0f, 0.0f, 0);
+}
+
+bool Section6Frame(Demo& d) {
+    Cls(); // at the top: this section does not clear after Flip
+    ReadClock(d);
+    DrawSection6(d);
     Flip(-1);
     return !KeyHit(kEscapeKey);
 }

@@ -9,9 +9,7 @@
 
 #include <GL/gl.h>
 
-bool Section7Frame(Demo& d) {
-    Cls();
-    ReadClock(d);
+void DrawSection7(Demo& d) {
     const double t = d.t;
     glMatrixMode(GL_MODELVIEW);
     ShakeNumbers(t);
@@ -24,6 +22,12 @@ bool Section7Frame(Demo& d) {
     fx_shine(0.05f, 0.05f, 0.05f, 0.03f, 3.0f);
     SetScale(1.0f, 1.0f);
     DrawImage(d.images[29], 0.0f, 0.0f, 0);
+}
+
+bool Section7Frame(Demo& d) {
+    Cls();
+    ReadClock(d);
+    DrawSection7(d);
     Flip(-1);
     return !KeyHit(kEscapeKey);
 }

@@ -19,6 +19,7 @@ struct Demo {
     double fade_in = 0.0;    // alpha of image 2 in section 1
     double ring_angle = 0.0; // rotation of section 2's lines, degrees
     double fade = 0.0;       // volume of section 9's next playback
+    int closing_splits = 0;  // section 8 frames split so far
     int32_t start_ms = 0;    // MilliSecs() at the start mark
     // Resources, loaded once at start-up and kept to the end of the process.
     scene* scene1 = nullptr;
@@ -31,10 +32,16 @@ struct Demo {
 // Opens the display and loads everything; false leads to the common exit.
 bool StartUp(Demo& d);
 
-// Section ends that the sections' own windows close on as well, in seconds;
-// defined with the others in timeline.cpp.
+// Section ends in seconds, defined in timeline.cpp: the sections' own
+// windows close on some, and start-up rehearses each section just past
+// the previous one's end.
 extern const double kSection1End;
 extern const double kSection2End;
+extern const double kSection3End;
+extern const double kSection4End;
+extern const double kSection5End;
+extern const double kSection6End;
+extern const double kSection7End;
 
 // One frame of each section; false when Escape was pressed.
 using SectionFrame = bool (*)(Demo& d);
@@ -47,6 +54,18 @@ bool Section6Frame(Demo& d);
 bool Section7Frame(Demo& d);
 bool Section8Frame(Demo& d);
 bool Section9Frame(Demo& d); // plays at the fade level the runner has lowered
+
+// The picture of one frame at d.t, as the frames above draw it between
+// reading the clock and presenting; section 8's is split by its Escape test.
+void DrawSection1(Demo& d);
+void DrawSection2(Demo& d);
+void DrawSection3(Demo& d);
+void DrawSection4(Demo& d);
+void DrawSection5(Demo& d);
+void DrawSection6(Demo& d);
+void DrawSection7(Demo& d);
+void DrawClosingPicture(Demo& d);
+void SplitClosingPicture(Demo& d);
 
 // t = MilliSecs() - start mark, once per frame. The difference is taken in
 // 32 bits so that a wrap of the millisecond counter does not break it.

@@ -26,7 +26,9 @@ enum FxOverlay { FX_ALONE = 0, FX_OVER_SHARP = 1 };
 void fx_init(int width, int height); // fatal error for sizes outside 1..2048
 void fx_shine(float r, float g, float b, float zstep, float angle);
 void fx_kaleido(FxBlend blend, float bright);
-void fx_separatergb(float dx, float dy);
+// grab false: split the last capture again, for a caller whose frame has not
+// changed since (a copy of the whole screen saved).
+void fx_separatergb(float dx, float dy, bool grab = true);
 void fx_blur();
 void fx_squareblur(float size, FxMagnify magnify, FxOverlay overlay, float r, float g, float b);
 void fx_duplicate(int n);

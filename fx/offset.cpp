@@ -12,10 +12,17 @@ struct OffsetPass {
 
 // Rebuilds the frame from shifted copies of its capture, each added onto the
 // clear colour. With one_colour the first pass's colour is set once for all
-// passes; otherwise each pass sets its own after its translation.
-void draw_offset_passes(const OffsetPass* passes, int count, bool one_colour) {
-    fx_frame_open(true);
-    glClear(GL_COLOR_BUFFER_BIT);
+// passes; otherwise each pass sets its own after its translation. A first
+// pass without a shift covers the whole screen: laid unblended, it stands in
+// for the clear and its own addition onto it, one full-screen pass less.
+void draw_offset_passes(const OffsetPass* passes, int count, bool one_colour,
+                        FxCapture capture = FX_CAPTURE_SCREEN) {
+    fx_frame_open(true, capture);
+    const bool covers = passes[0].ox == 0 && passes[0].oy == 0;
+    if (covers)
+        glDisable(GL_BLEND);
+    else
+        glClear(GL_COLOR_BUFFER_BIT);
     glBlendFunc(GL_ONE, GL_ONE);
     if (one_colour) glColor3f(passes[0].r, passes[0].g, passes[0].b);
     for (int i = 0; i < count; ++i) {
@@ -25,16 +32,18 @@ void draw_offset_passes(const OffsetPass* passes, int count, bool one_colour) {
         if (!one_colour) glColor3f(p.r, p.g, p.b);
         fx_screen_quad();
         glPopMatrix();
+        if (i == 0 && covers) glEnable(GL_BLEND);
     }
     fx_frame_close();
 }
 
 } // namespace
 
-void fx_separatergb(float dx, float dy) {
-    // Green is drawn with a zero shift rather than skipped, like the others.
-    const OffsetPass passes[3] = {{dx, dy, 1, 0, 0}, {0, 0, 0, 1, 0}, {-dx, -dy, 0, 0, 1}};
-    draw_offset_passes(passes, 3, false);
+void fx_separatergb(float dx, float dy, bool grab) {
+    // Each colour lands in its own channel, so the order of the additions
+    // does not matter: green, unshifted, goes first and covers the screen.
+    const OffsetPass passes[3] = {{0, 0, 0, 1, 0}, {dx, dy, 1, 0, 0}, {-dx, -dy, 0, 0, 1}};
+    draw_offset_passes(passes, 3, false, grab ? FX_CAPTURE_SCREEN : FX_CAPTURE_NONE);
 }
 
 void fx_blur() {

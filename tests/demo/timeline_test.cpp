@@ -10,6 +10,7 @@
 #include "platform/draw2d.h"
 #include "platform/graphics.h"
 #include "platform/keyboard.h"
+#include "platform/pixmap.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,7 +84,7 @@ WRAP(_Z13fx_squareblurf9FxMagnify9FxOverlayfff, "fx_squareblur",
      (float size, FxMagnify m, FxOverlay o, float r, float g, float b), (size, m, o, r, g, b))
 WRAP(_Z10fx_kaleido7FxBlendf, "fx_kaleido", (FxBlend blend, float bright), (blend, bright))
 WRAP(_Z8fx_shinefffff, "fx_shine", (float r, float g, float b, float z, float a), (r, g, b, z, a))
-WRAP(_Z14fx_separatergbff, "fx_separatergb", (float dx, float dy), (dx, dy))
+WRAP(_Z14fx_separatergbffb, "fx_separatergb", (float dx, float dy, bool grab), (dx, dy, grab))
 WRAP(_Z12render_sceneP5scenei, "render_scene", (scene* s, int flags), (s, flags))
 WRAP(_Z7glsetupf, "glsetup", (float zoom), (zoom))
 WRAP(_Z6glliteiffff, "gllite", (int n, float x, float y, float z, float s), (n, x, y, z, s))
@@ -103,14 +105,19 @@ int __wrap__Z6KeyHiti(int key) {
     return hits;
 }
 
-// Recording starts with the frames: what start-up sets before its last picture is not kept.
 TImage* __real__Z9LoadImagePKci(const char*, int);
 TImage* __wrap__Z9LoadImagePKci(const char* path, int flags) {
     TImage* image = __real__Z9LoadImagePKci(path, flags);
     const char* name = std::strstr(path, "img");
     if (name) g_slots[image] = std::atoi(name + 3);
-    g_frames.back().clear();
     return image;
+}
+
+// Recording starts with the music: what start-up draws and sets before it is not kept.
+TChannel __real__Z9PlaySoundP6TSound(TSound*);
+TChannel __wrap__Z9PlaySoundP6TSound(TSound* sound) {
+    g_frames.back().clear();
+    return __real__Z9PlaySoundP6TSound(sound);
 }
 
 // A second of silence for the soundtrack: decoding the whole music would take
@@ -155,7 +162,7 @@ struct Design {
     static double Cos(double deg) { return std::cos(deg * M_PI / 180); }
     static bool In(double t, double a, double b) { return a < t / 1000 && t / 1000 < b; }
     double prev_t = 0, fade_in = 0, ring_angle = 0;
-    int section = 1;
+    int section = 1, splits = 0;
     Frame f;
 
     void Add(const char* fn, std::vector<double> a = {}) { f.push_back({fn, std::move(a)}); }
@@ -225,10 +232,12 @@ struct Design {
             Numbers(t);
             break;
         case 8:
+            // Its picture is the same from its second frame on: captured
+            // there, then split from that copy without being drawn again.
             Plain(2);
-            Draw(23, -400, -300);
+            if (splits < 2) Draw(23, -400, -300);
             Add("KeyHit", {27}); // before the effect and the presentation
-            Add("fx_separatergb", {Sin(4 * (40 * Sin(t / 4) + 180)) / 30, 0});
+            Add("fx_separatergb", {Sin(4 * (40 * Sin(t / 4) + 180)) / 30, 0, double(splits++ < 2)});
             Add("Flip", {-1}), Add("Cls");
             break;
         default: // the ending
@@ -260,7 +269,7 @@ struct Design {
         const double a = 180 + 40 * Sin(double(kStartMark) / 4);
         Add("fx_kaleido", {FX_ADD, 1});
         Add("fx_shine", {F(0.2), F(0.2), F(0.2), F(0.04), 5});
-        Add("fx_separatergb", {Sin(4 * a) / 30, 0});
+        Add("fx_separatergb", {Sin(4 * a) / 30, 0, 1});
         for (const Window& w :
              std::vector<Window>{{F(20.02), F(32.045), 5}, {F(24.09), F(32.045), 6}})
             if (In(t, w.from, w.to)) {
@@ -360,8 +369,14 @@ int32_t TimeOf(int frame) {
     return frame < int(g_times.size()) ? g_times[frame] : 1000000;
 }
 
+std::vector<uint8_t> g_first_frame(800 * 600 * 3); // RGB, bottom row first
+
 void OnFlip(void*) {
     const int k = g_presented++;
+    if (k == 0) {
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, g_first_frame.data());
+    }
     g_new_channels.push_back(NewChannels());
     g_frames.emplace_back();
     if (k == g_escape_at) {
@@ -473,7 +488,7 @@ TEST(Timeline, DesignsWorkedFigures) {
         {82500, 0, "SetScale", 3, {4.1926275, 4.1926275}},
         {96000, 1, "SetScale", 0, {0.075, 0.075}},
         {100000, 0, "glTranslatef", 0, {-19.696155, -13.462236, 0}},
-        {120000, 0, "fx_separatergb", 0, {0.0220594, 0}},
+        {120000, 0, "fx_separatergb", 0, {0.0220594, 0, 1}},
     };
     // clang-format on
     for (const Figure& fig : figures) {
@@ -490,6 +505,28 @@ TEST(Timeline, DesignsWorkedFigures) {
 // The soundtrack starts once, on the first frame; each of the 100 ending
 // frames starts one more playback, 0.01 quieter than the one before (the
 // mixer holds volumes in steps of 1/4096; the 100th, about 2.2e-8, is silence).
+// Start-up draws every section once out of sight: none of it, and none of
+// the state it sets, may show. At t = 0 the lower half holds image 1 alone,
+// from x = 0, y = -70 (row 230, column 400), laid over black by its alpha.
+TEST(Timeline, FirstFrameShowsNothingOfStartUp) {
+    Recorded();
+    std::unique_ptr<TPixmap> picture(LoadPixmapPNG("data/img01.png"));
+    ASSERT_TRUE(picture && picture->format == PF_RGBA8888);
+    int worst = 0;
+    for (int y = 230; y < 600; ++y)
+        for (int x = 0; x < 800; ++x) {
+            const int px = x - 400, py = y - 230;
+            const bool in = px >= 0 && py < picture->height;
+            const uint8_t* p = picture->pixels + py * picture->pitch + 4 * px;
+            for (int c = 0; c < 3; ++c) {
+                const int want = in ? int(std::lround(p[c] * p[3] / 255.0)) : 0;
+                const int got = g_first_frame[3 * ((599 - y) * 800 + x) + c];
+                worst = std::max(worst, std::abs(got - want));
+            }
+        }
+    EXPECT_LE(worst, 1);
+}
+
 TEST(Timeline, EndingStartsAQuieterPlaybackEachFrame) {
     const auto& fresh = Recorded().new_volumes;
     ASSERT_EQ(fresh.size(), size_t(kPlanned + kFadeFrames));

@@ -24,11 +24,12 @@ namespace {
 
 enum Driver { kNone, kSDL, kNull, kManual };
 
-// Frames the output asks for at a time. One period of 1024 frames left the
-// sound server a single 23 ms block in hand and dropped out under load;
-// 4096 (93 ms) is the largest block the mixer takes, and costs no sync
-// since the clock below accounts for it.
-constexpr int kPeriodFrames = 4096;
+// Frames the output asks for at a time, mixed in blocks of at most 4096.
+// One period of 1024 frames left the sound server a single 23 ms block in
+// hand and dropped out under load; with the demo drawing and both cores
+// busy, 4096 (93 ms) still dropped out 3 times a minute and 8192 (186 ms)
+// about once. It costs no sync: the clock below accounts for it.
+constexpr int kPeriodFrames = 8192;
 // A device is checked this often; a lost one is tried again after as long,
 // doubling to at most half a second, so a server that is back is heard
 // within a second.
@@ -39,12 +40,14 @@ constexpr int kRetryMaxMs = 500;
 // dropped: within a short block, and above the clock's own millisecond steps.
 constexpr int kLateMs = 20;
 // After the clock is placed afresh, the leads of every this many pulls are
-// averaged (two rounds of the pattern PulseAudio asks in), once this many
-// have let the device's buffer settle; an average this far below the
-// steady lead is sound come late, well above the averages' own spread
-// (10 ms with both cores busy).
-constexpr int kSettlePulls = 2;
-constexpr int kLeadPulls = 6;
+// compared with the server's latency, once this many have let the
+// device's buffer settle (under a second in all). The
+// second-highest counts: a pull the scheduler held back shows a lower lead
+// with the sound still on time, and one pull may come early, catching up.
+// A lead this far below the latency is sound come late, above the spread
+// of the server's answers and of the pulls.
+constexpr int kSettlePulls = 1;
+constexpr int kLeadPulls = 4;
 constexpr double kLeadMarginMs = 15;
 
 // Where the show is in the output: stream frame f is due at the speaker at
@@ -54,13 +57,12 @@ constexpr double kLeadMarginMs = 15;
 // The server may hold more than that says: PulseAudio keeps about 60 ms
 // more queued after running dry than before, at times from the start, and
 // a short underrun may not show in the pulls at all. It asks for blocks
-// when its queue is down to a level of its own, so the lead a pull shows
-// in steady play (how far ahead of its due time the block is) is that
-// level when the clock is right, and lower by as much as the sound is
-// late. The level is the latency the server reports for the stream where
-// it reports one (PulseAudio, asked by the watcher), and elsewhere the
-// highest steady lead seen. Audio thread only (one device thread at a
-// time), but for the watcher's answer.
+// when its queue is down to a level of its own, so the lead a prompt pull
+// shows in steady play (how far ahead of its due time the block is) is
+// that level when the clock is right, and lower by as much as the sound
+// is late. The level is the latency the server reports for the stream,
+// asked by the watcher. Audio thread only (one device thread at a time),
+// but for the watcher's answer.
 struct OutputClock {
     bool started = false;
     bool follow = false; // a device that plays in real time
@@ -68,8 +70,7 @@ struct OutputClock {
     int64_t frame = 0;
     std::atomic<bool> resync{};                // a new device: place the next block afresh
     int pulls = 0;                             // since the clock was last placed
-    double lead_sum = 0;                       // of the pulls averaged so far
-    double steady_lead = -1e9;                 // ms: the highest steady lead seen
+    double leads[2] = {};                      // the two highest of the pulls so far
     std::atomic<double> server_latency_ms{-1}; // the watcher's last answer, or -1
 };
 
@@ -124,19 +125,17 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
             c.frame = due;
         }
         c.pulls = 0;
-        c.lead_sum = 0;
         return;
     }
     if (++c.pulls <= kSettlePulls) return;
-    c.lead_sum += lead_ms;
+    if (c.pulls == kSettlePulls + 1) c.leads[0] = c.leads[1] = -1e9;
+    if (lead_ms > c.leads[1]) c.leads[1] = lead_ms;
+    if (c.leads[1] > c.leads[0]) std::swap(c.leads[0], c.leads[1]);
     if (c.pulls < kSettlePulls + kLeadPulls) return;
-    const double lead = c.lead_sum / kLeadPulls;
-    const double server_ms = c.server_latency_ms.load(std::memory_order_relaxed);
-    const double late_ms = (server_ms >= 0 ? server_ms : c.steady_lead) - lead;
-    c.steady_lead = std::max(c.steady_lead, lead);
     c.pulls = kSettlePulls;
-    c.lead_sum = 0;
-    if (late_ms <= kLeadMarginMs) return;
+    const double server_ms = c.server_latency_ms.load(std::memory_order_relaxed);
+    const double late_ms = server_ms - c.leads[1];
+    if (server_ms < 0 || late_ms <= kLeadMarginMs) return;
     const int64_t late = int64_t(late_ms * kMixRate / 1000);
     SkipFrames(mixer, late);
     c.frame += late;
@@ -291,7 +290,6 @@ void StartAudio() {
         audio_output.clock.started = false;
         audio_output.clock.frame = 0;
         audio_output.clock.pulls = 0;
-        audio_output.clock.steady_lead = -1e9;
         OpenDevice(); // or the watcher keeps trying
         StartWatcher();
         return;

@@ -60,9 +60,11 @@ constexpr double kLeadMarginMs = 15;
 // when its queue is down to a level of its own, so the lead a prompt pull
 // shows in steady play (how far ahead of its due time the block is) is
 // that level when the clock is right, and lower by as much as the sound
-// is late. The level is the latency the server reports for the stream,
-// asked by the watcher. Audio thread only (one device thread at a time),
-// but for the watcher's answer.
+// is late. The level is the latency the server reports for the stream
+// where it reports one (PulseAudio and PipeWire's PulseAudio layer, asked
+// by the watcher); elsewhere (native PipeWire) the highest level seen,
+// right unless the sound was late from the start. Audio thread only (one
+// device thread at a time), but for the watcher's answer.
 struct OutputClock {
     bool started = false;
     bool follow = false; // a device that plays in real time
@@ -71,6 +73,7 @@ struct OutputClock {
     std::atomic<bool> resync{};                // a new device: place the next block afresh
     int pulls = 0;                             // since the clock was last placed
     double leads[2] = {};                      // the two highest of the pulls so far
+    double steady_lead = -1;                   // the highest second-highest seen, or -1
     std::atomic<double> server_latency_ms{-1}; // the watcher's last answer, or -1
 };
 
@@ -134,8 +137,10 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     if (c.pulls < kSettlePulls + kLeadPulls) return;
     c.pulls = kSettlePulls;
     const double server_ms = c.server_latency_ms.load(std::memory_order_relaxed);
-    const double late_ms = server_ms - c.leads[1];
-    if (server_ms < 0 || late_ms <= kLeadMarginMs) return;
+    const double level = server_ms > 0 ? server_ms : c.steady_lead;
+    const double late_ms = level - c.leads[1];
+    c.steady_lead = std::max(c.steady_lead, c.leads[1]);
+    if (level < 0 || late_ms <= kLeadMarginMs) return;
     const int64_t late = int64_t(late_ms * kMixRate / 1000);
     SkipFrames(mixer, late);
     c.frame += late;
@@ -289,6 +294,7 @@ void StartAudio() {
         audio_output.running = kSDL;
         audio_output.clock.started = false;
         audio_output.clock.frame = 0;
+        audio_output.clock.steady_lead = -1;
         audio_output.clock.pulls = 0;
         OpenDevice(); // or the watcher keeps trying
         StartWatcher();

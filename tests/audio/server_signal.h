@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-const int kServerSignalFrames = 44100 * 11;
+const int kServerSignalFrames = 44100 * 25 / 2;
 
 // Side 0 or 1 of frame i, within +-8192.
 inline int16_t ServerSignal(uint32_t i, int side) {

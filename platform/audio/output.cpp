@@ -194,6 +194,7 @@ bool OpenDevice() {
     audio_output.mixer->follow_clock = audio_output.clock.follow;
     audio_output.ask_server = name && std::strcmp(name, "pulseaudio") == 0;
     audio_output.clock.server_latency_ms.store(-1);
+    audio_output.answer_count = 0; // the watcher's, not running or this is it
     audio_output.clock.resync.store(true, std::memory_order_release);
     SDL_AudioSpec have;
     // No changes allowed: SDL converts if the hardware wants another format.
@@ -220,7 +221,7 @@ void AskServer() {
     std::copy(answers + 1, answers + 3, answers);
     answers[2] = ms;
     count = std::min(count + 1, 3);
-    const auto [low, high] = std::minmax_element(answers + 3 - count, answers + 3);
+    const auto [low, high] = std::minmax_element(answers, answers + 3);
     const bool steady = count == 3 && *high - *low <= kLeadMarginMs;
     audio_output.clock.server_latency_ms.store(
         steady ? (answers[0] + answers[1] + answers[2]) / 3 : -1, std::memory_order_relaxed);
@@ -248,7 +249,6 @@ void WatchDevice() {
         }
         hold.unlock();
         CloseServerLatency();
-        audio_output.answer_count = 0;
         if (audio_output.device) {
             audio_output.playing.store(false);
             SDL_CloseAudioDevice(audio_output.device);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,8 @@ constexpr int kPeriodFrames = 8192;
 // within a second.
 constexpr int kWatchMs = 250;
 constexpr int kRetryMaxMs = 500;
+// Until the server's answers agree, it is asked this often.
+constexpr int kAskMs = 50;
 
 // A device pulls late by this much before the frames due meanwhile are
 // dropped: within a short block, and above the clock's own millisecond steps.
@@ -53,10 +56,11 @@ constexpr double kLeadMarginMs = 15;
 // Where the show is in the output: stream frame f is due at the speaker at
 // epoch_ms + f / 44.1 ms. The first block of a device is due when pulled,
 // later ones by the frame count; a block pulled after its due time says
-// the device ran dry, and the clock is placed afresh there.
-// The server may hold more than that says: PulseAudio keeps about 60 ms
-// more queued after running dry than before, at times from the start, and
-// a short underrun may not show in the pulls at all. It asks for blocks
+// the device ran dry, and the clock is placed afresh there, a latency of
+// PulseAudio's ahead where one was reported.
+// The server may hold more than that says: PulseAudio plays out first what
+// it held back when it ran dry, at times queues 100 ms more from the
+// start, and a short underrun may not show in the pulls at all. It asks for blocks
 // when its queue is down to a level of its own, so the lead a prompt pull
 // shows in steady play (how far ahead of its due time the block is) is
 // that level when the clock is right, and lower by as much as the sound
@@ -73,8 +77,10 @@ struct OutputClock {
     std::atomic<bool> resync{};                // a new device: place the next block afresh
     int pulls = 0;                             // since the clock was last placed
     double leads[2] = {};                      // the two highest of the pulls so far
-    double steady_lead = -1;                   // the highest second-highest seen, or -1
+    double last_lead = -1;                     // the last window's second-highest
+    double steady_lead = -1;                   // the highest steady second-highest, or -1
     std::atomic<double> server_latency_ms{-1}; // the watcher's last answer, or -1
+    std::atomic<double> refill_ms{-1};         // the last from any device, or -1
 };
 
 struct AudioOutput {
@@ -122,12 +128,16 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     const double lead_ms = c.frame * 1000.0 / kMixRate - since_epoch;
     if (!c.follow) return;
     if (resync || lead_ms < -kLateMs) {
-        const int64_t due = int64_t(since_epoch) * kMixRate / 1000;
+        // PulseAudio plays nothing after running dry until it holds its
+        // latency again, so the next block is due that much later.
+        const double ahead_ms = std::max(0.0, c.refill_ms.load(std::memory_order_relaxed));
+        const int64_t due = int64_t((since_epoch + ahead_ms) * kMixRate / 1000);
         if (due > c.frame) {
             SkipFrames(mixer, due - c.frame);
             c.frame = due;
         }
         c.pulls = 0;
+        c.last_lead = -1e9;
         return;
     }
     if (++c.pulls <= kSettlePulls) return;
@@ -139,12 +149,17 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     const double server_ms = c.server_latency_ms.load(std::memory_order_relaxed);
     const double level = server_ms > 0 ? server_ms : c.steady_lead;
     const double late_ms = level - c.leads[1];
-    c.steady_lead = std::max(c.steady_lead, c.leads[1]);
+    // A window of blocks pulled in a burst (a server going away) shows a
+    // lead no steady play does; two windows in a row that agree are steady.
+    if (std::abs(c.leads[1] - c.last_lead) <= kLeadMarginMs)
+        c.steady_lead = std::max(c.steady_lead, std::min(c.leads[1], c.last_lead));
+    c.last_lead = c.leads[1];
     if (level < 0 || late_ms <= kLeadMarginMs) return;
     const int64_t late = int64_t(late_ms * kMixRate / 1000);
     SkipFrames(mixer, late);
     c.frame += late;
     c.pulls = 0;
+    c.last_lead = -1e9;
 }
 
 void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
@@ -223,8 +238,9 @@ void AskServer() {
     count = std::min(count + 1, 3);
     const auto [low, high] = std::minmax_element(answers, answers + 3);
     const bool steady = count == 3 && *high - *low <= kLeadMarginMs;
-    audio_output.clock.server_latency_ms.store(
-        steady ? (answers[0] + answers[1] + answers[2]) / 3 : -1, std::memory_order_relaxed);
+    const double latency_ms = steady ? (answers[0] + answers[1] + answers[2]) / 3 : -1;
+    audio_output.clock.server_latency_ms.store(latency_ms, std::memory_order_relaxed);
+    if (steady) audio_output.clock.refill_ms.store(latency_ms, std::memory_order_relaxed);
 }
 
 // Background thread: a device that stopped (the server went away, the card
@@ -244,6 +260,9 @@ void WatchDevice() {
                 hold.unlock();
                 AskServer();
                 hold.lock();
+                // Known before the first comparison of leads.
+                if (audio_output.clock.server_latency_ms.load(std::memory_order_relaxed) < 0)
+                    wait_ms = kAskMs;
             }
             continue;
         }
@@ -294,7 +313,8 @@ void StartAudio() {
         audio_output.running = kSDL;
         audio_output.clock.started = false;
         audio_output.clock.frame = 0;
-        audio_output.clock.steady_lead = -1;
+        audio_output.clock.steady_lead = audio_output.clock.last_lead = -1;
+        audio_output.clock.refill_ms.store(-1);
         audio_output.clock.pulls = 0;
         OpenDevice(); // or the watcher keeps trying
         StartWatcher();

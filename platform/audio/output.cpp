@@ -36,7 +36,8 @@ constexpr int kPeriodFrames = 8192;
 // within a second.
 constexpr int kWatchMs = 250;
 constexpr int kRetryMaxMs = 500;
-// Until the server's answers agree, it is asked this often.
+// Until the server's answers agree, and at once after a device is opened,
+// it is asked this often, so its latency is known before the music starts.
 constexpr int kAskMs = 50;
 
 // A device pulls late by this much before the frames due meanwhile are
@@ -97,7 +98,7 @@ struct AudioOutput {
     std::condition_variable wake;
     bool stopping = false;   // under lock
     bool ask_server = false; // a PulseAudio stream: the watcher asks its latency
-    double answers[3] = {};  // the watcher's last, oldest first
+    double answers[2] = {};  // the watcher's last, oldest first
     int answer_count = 0;
 };
 
@@ -221,9 +222,10 @@ bool OpenDevice() {
     return true;
 }
 
-// The server's latency for our stream, once three answers in a row agree:
-// it moves by a few ms with the sink's own buffer, and by much more for a
-// while after a stream starts or runs dry. Watcher thread only.
+// The server's latency for our stream, once two answers in a row agree: it
+// moves by a few ms with the sink's own buffer, and for a while after a
+// stream starts or runs dry it falls as fast as the queue plays out (a
+// null sink's first second can hold 850 ms). Watcher thread only.
 void AskServer() {
     double* answers = audio_output.answers;
     int& count = audio_output.answer_count;
@@ -233,12 +235,11 @@ void AskServer() {
         audio_output.clock.server_latency_ms.store(-1, std::memory_order_relaxed);
         return;
     }
-    std::copy(answers + 1, answers + 3, answers);
-    answers[2] = ms;
-    count = std::min(count + 1, 3);
-    const auto [low, high] = std::minmax_element(answers, answers + 3);
-    const bool steady = count == 3 && *high - *low <= kLeadMarginMs;
-    const double latency_ms = steady ? (answers[0] + answers[1] + answers[2]) / 3 : -1;
+    answers[0] = answers[1];
+    answers[1] = ms;
+    count = std::min(count + 1, 2);
+    const bool steady = count == 2 && std::abs(answers[1] - answers[0]) <= kLeadMarginMs;
+    const double latency_ms = steady ? (answers[0] + answers[1]) / 2 : -1;
     audio_output.clock.server_latency_ms.store(latency_ms, std::memory_order_relaxed);
     if (steady) audio_output.clock.refill_ms.store(latency_ms, std::memory_order_relaxed);
 }
@@ -249,7 +250,7 @@ void AskServer() {
 // render thread: an open can take a while.
 void WatchDevice() {
     std::unique_lock<std::mutex> hold(audio_output.lock);
-    int wait_ms = kWatchMs;
+    int wait_ms = kAskMs; // the device was just opened: ask at once
     while (!audio_output.stopping) {
         audio_output.wake.wait_for(hold, std::chrono::milliseconds(wait_ms));
         if (audio_output.stopping) break;
@@ -276,7 +277,7 @@ void WatchDevice() {
         SDL_AudioQuit();
         bool opened = SDL_AudioInit(nullptr) == 0 && OpenDevice();
         hold.lock();
-        wait_ms = opened ? kWatchMs : std::min(2 * wait_ms, kRetryMaxMs);
+        wait_ms = opened ? kAskMs : std::clamp(2 * wait_ms, kWatchMs, kRetryMaxMs);
     }
 }
 

@@ -43,16 +43,20 @@ constexpr int kAskMs = 50;
 // A device pulls late by this much before the frames due meanwhile are
 // dropped: within a short block, and above the clock's own millisecond steps.
 constexpr int kLateMs = 20;
-// After the clock is placed afresh, the leads of every this many pulls are
-// compared with the server's latency, once this many have let the
-// device's buffer settle (under a second in all). The
-// second-highest counts: a pull the scheduler held back shows a lower lead
-// with the sound still on time, and one pull may come early, catching up.
-// A lead this far below the latency is sound come late, above the spread
+// The leads of every this many pulls are compared with the server's
+// latency. The second-highest counts for late sound: a pull the scheduler
+// held back shows a lower lead with the sound still on time, and one pull
+// may come early, catching up. The lowest counts for early sound. A lead
+// this far from the latency is sound come late or early, above the spread
 // of the server's answers and of the pulls.
-constexpr int kSettlePulls = 1;
 constexpr int kLeadPulls = 4;
 constexpr double kLeadMarginMs = 15;
+// After the clock is placed afresh (one pull let by to settle, but for the
+// device's first), two pulls that agree, by twice the margin, are enough:
+// about one PulseAudio start in five is heard a latency late, and is in step
+// before the music starts; a wrong call is undone by the next window.
+constexpr int kSettlePulls = 1;
+constexpr int kFirstLeadPulls = 2;
 
 // Where the show is in the output: stream frame f is due at the speaker at
 // epoch_ms + f / 44.1 ms. The first block of a device is due when pulled,
@@ -61,22 +65,29 @@ constexpr double kLeadMarginMs = 15;
 // PulseAudio's ahead where one was reported.
 // The server may hold more than that says: PulseAudio plays out first what
 // it held back when it ran dry, at times queues 100 ms more from the
-// start, and a short underrun may not show in the pulls at all. It asks for blocks
-// when its queue is down to a level of its own, so the lead a prompt pull
+// start, and a short underrun may not show in the pulls at all. It asks
+// for blocks when its queue is down to a level of its own, so the lead a prompt pull
 // shows in steady play (how far ahead of its due time the block is) is
 // that level when the clock is right, and lower by as much as the sound
-// is late. The level is the latency the server reports for the stream
-// where it reports one (PulseAudio and PipeWire's PulseAudio layer, asked
-// by the watcher); elsewhere (native PipeWire) the highest level seen,
-// right unless the sound was late from the start. Audio thread only (one
-// device thread at a time), but for the watcher's answer.
+// is late, or higher by as much as it is early. The level is the latency
+// the server reports for the stream where it reports one (PulseAudio,
+// asked by the watcher); elsewhere (native PipeWire, and PipeWire's
+// PulseAudio layer, which reports none) the highest level seen, right
+// unless the sound was late from the start. Late sound drops the
+// difference; early sound, which only a reported latency shows, is held
+// back by as much silence. Audio thread only (one device thread at a
+// time), but for the watcher's answer.
 struct OutputClock {
     bool started = false;
     bool follow = false; // a device that plays in real time
     int32_t epoch_ms = 0;
     int64_t frame = 0;
     std::atomic<bool> resync{};                // a new device: place the next block afresh
-    int pulls = 0;                             // since the clock was last placed
+    int pulls = 0;                             // in this window, the settling one too
+    int window = kFirstLeadPulls;              // pulls compared at a time
+    double lowest = 0;                         // the lowest lead of the pulls so far
+    int64_t hold = 0;                          // frames of silence still to write
+    bool holding = false;                      // the sound before them faded out
     double leads[2] = {};                      // the two highest of the pulls so far
     double last_lead = -1;                     // the last window's second-highest
     double steady_lead = -1;                   // the highest steady second-highest, or -1
@@ -118,6 +129,12 @@ void PullBlocks(Mixer& mixer, int16_t* out, int frames) {
 // block is heard when the clock says; a block pulled early is left alone,
 // the device's buffer holds it. A pull up to kLateMs late is jitter the
 // device's buffer absorbs.
+void Placed(OutputClock& c) {
+    c.pulls = 0;
+    c.window = kFirstLeadPulls;
+    c.last_lead = -1e9;
+}
+
 void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     const bool resync = c.resync.exchange(false, std::memory_order_acquire);
     if (!c.started) {
@@ -137,30 +154,45 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
             SkipFrames(mixer, due - c.frame);
             c.frame = due;
         }
-        c.pulls = 0;
-        c.last_lead = -1e9;
+        c.hold = 0;
+        Placed(c);
         return;
     }
     if (++c.pulls <= kSettlePulls) return;
-    if (c.pulls == kSettlePulls + 1) c.leads[0] = c.leads[1] = -1e9;
+    if (c.pulls == kSettlePulls + 1) c.leads[0] = c.leads[1] = -1e9, c.lowest = 1e9;
     if (lead_ms > c.leads[1]) c.leads[1] = lead_ms;
     if (c.leads[1] > c.leads[0]) std::swap(c.leads[0], c.leads[1]);
-    if (c.pulls < kSettlePulls + kLeadPulls) return;
+    c.lowest = std::min(c.lowest, lead_ms);
+    if (c.pulls < kSettlePulls + c.window) return;
+    // In a window of two pulls, both must show it.
+    const bool first = c.window == kFirstLeadPulls;
+    const double margin_ms = first ? 2 * kLeadMarginMs : kLeadMarginMs;
     c.pulls = kSettlePulls;
+    c.window = kLeadPulls;
     const double server_ms = c.server_latency_ms.load(std::memory_order_relaxed);
     const double level = server_ms > 0 ? server_ms : c.steady_lead;
-    const double late_ms = level - c.leads[1];
+    const double late_ms = level - c.leads[first ? 0 : 1];
     // A window of blocks pulled in a burst (a server going away) shows a
     // lead no steady play does; two windows in a row that agree are steady.
     if (std::abs(c.leads[1] - c.last_lead) <= kLeadMarginMs)
         c.steady_lead = std::max(c.steady_lead, std::min(c.leads[1], c.last_lead));
     c.last_lead = c.leads[1];
-    if (level < 0 || late_ms <= kLeadMarginMs) return;
-    const int64_t late = int64_t(late_ms * kMixRate / 1000);
-    SkipFrames(mixer, late);
-    c.frame += late;
-    c.pulls = 0;
-    c.last_lead = -1e9;
+    if (level >= 0 && late_ms > margin_ms) {
+        const int64_t late = int64_t(late_ms * kMixRate / 1000);
+        SkipFrames(mixer, late);
+        c.frame += late;
+        Placed(c);
+    } else if (server_ms > 0 && c.lowest - server_ms > margin_ms) {
+        // Only the server's own latency shows early sound: the highest
+        // level seen rises with it.
+        c.hold = int64_t((c.lowest - server_ms) * kMixRate / 1000);
+        Placed(c);
+    }
+}
+
+// When the block at the clock's frame is heard, on MilliSecs.
+int32_t HeardMs(const OutputClock& c) {
+    return int32_t(uint32_t(c.epoch_ms) + uint32_t(c.frame * 1000 / kMixRate));
 }
 
 void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
@@ -168,10 +200,33 @@ void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
     OutputClock& c = audio_output.clock;
     KeepInStep(c, mixer, MilliSecs());
     auto* out = reinterpret_cast<int16_t*>(stream);
-    for (int frames = bytes / 4; frames > 0;) {
+    int frames = bytes / 4;
+    if (c.hold > 0 || c.holding) {
+        // Sound found early: silence that carries no show time, after the
+        // sound before it faded out, and the sound after it fades in.
+        if (!c.holding) {
+            const int fade = std::min(frames, kJumpFadeFrames);
+            MixBlock(mixer, out, fade, HeardMs(c));
+            for (int i = 0; i < 2 * fade; ++i)
+                out[i] = int16_t(out[i] * (fade - 1 - i / 2) / fade);
+            c.frame += fade;
+            out += 2 * fade;
+            frames -= fade;
+            c.holding = true;
+        }
+        const int n = int(std::min<int64_t>(c.hold, frames));
+        std::memset(out, 0, size_t(n) * 2 * sizeof(int16_t));
+        out += 2 * n;
+        frames -= n;
+        c.hold -= n;
+        if (c.hold == 0) {
+            c.holding = false;
+            mixer.fade_left = kJumpFadeFrames;
+        }
+    }
+    while (frames > 0) {
         int n = std::min(frames, kMixMaxFrames);
-        int32_t heard_ms = int32_t(uint32_t(c.epoch_ms) + uint32_t(c.frame * 1000 / kMixRate));
-        MixBlock(mixer, out, n, heard_ms);
+        MixBlock(mixer, out, n, HeardMs(c));
         c.frame += n;
         out += 2 * n;
         frames -= n;
@@ -316,7 +371,10 @@ void StartAudio() {
         audio_output.clock.frame = 0;
         audio_output.clock.steady_lead = audio_output.clock.last_lead = -1;
         audio_output.clock.refill_ms.store(-1);
-        audio_output.clock.pulls = 0;
+        audio_output.clock.pulls = kSettlePulls; // the first pulls tell
+        audio_output.clock.window = kFirstLeadPulls;
+        audio_output.clock.hold = 0;
+        audio_output.clock.holding = false;
         OpenDevice(); // or the watcher keeps trying
         StartWatcher();
         return;

@@ -1,7 +1,8 @@
 // Music playback: Ogg Vorbis decoded whole into memory, mixed in integers by a
 // software mixer into 44100 Hz stereo S16, pulled in blocks of at most 4096
 // frames by the output thread (SDL2 audio), in step with MilliSecs: what the
-// device could not play in time is dropped, not carried. Without an audio
+// device could not play in time is dropped, not carried, and sound a
+// PulseAudio server shows early is held back with silence. Without an audio
 // driver the silent "Null" driver is used and every call succeeds doing nothing.
 // At most 4095 channels exist at once; a channel is a small handle with a
 // generation count, so a handle kept after its channel ended is ignored.

@@ -36,9 +36,13 @@ constexpr int kPeriodFrames = 8192;
 // within a second.
 constexpr int kWatchMs = 250;
 constexpr int kRetryMaxMs = 500;
-// Until the server's answers agree, and at once after a device is opened,
-// it is asked this often, so its latency is known before the music starts.
+// At once after a device is opened, and then until the server's answers
+// agree, it is asked this often, so its latency is known before the music
+// starts, or again steadily after it ran dry; at most this many times in a
+// row, so a server that does not answer steadily is asked at the watcher's
+// pace.
 constexpr int kAskMs = 50;
+constexpr int kQuickAsks = 20;
 
 // A device pulls late by this much before the frames due meanwhile are
 // dropped: within a short block, and above the clock's own millisecond steps.
@@ -91,8 +95,8 @@ struct OutputClock {
     double leads[2] = {};                      // the two highest of the pulls so far
     double last_lead = -1;                     // the last window's second-highest
     double steady_lead = -1;                   // the highest steady second-highest, or -1
-    std::atomic<double> server_latency_ms{-1}; // the watcher's last answer, or -1
-    std::atomic<double> refill_ms{-1};         // the last from any device, or -1
+    std::atomic<double> server_latency_ms{-1}; // the server's steady latency, or -1
+    std::atomic<double> refill_ms{-1};         // the last steady one from any device, or -1
 };
 
 struct AudioOutput {
@@ -111,6 +115,7 @@ struct AudioOutput {
     bool ask_server = false; // a PulseAudio stream: the watcher asks its latency
     double answers[2] = {};  // the watcher's last, oldest first
     int answer_count = 0;
+    int quick_asks = 0; // since the device opened or the answers were steady
 };
 
 AudioOutput audio_output;
@@ -124,17 +129,19 @@ void PullBlocks(Mixer& mixer, int16_t* out, int frames) {
     }
 }
 
-// When the device pulled late (an underrun, a stall, a suspended sink, the
-// process stopped) the frames due in the meantime are dropped, so the next
-// block is heard when the clock says; a block pulled early is left alone,
-// the device's buffer holds it. A pull up to kLateMs late is jitter the
-// device's buffer absorbs.
+// The clock was placed afresh: the next window is a short one, and no
+// window before this compares with the next.
 void Placed(OutputClock& c) {
     c.pulls = 0;
     c.window = kFirstLeadPulls;
     c.last_lead = -1e9;
 }
 
+// When the device pulled late (an underrun, a stall, a suspended sink, the
+// process stopped) the frames due in the meantime are dropped, so the next
+// block is heard when the clock says; a block pulled early is left alone,
+// the device's buffer holds it. A pull up to kLateMs late is jitter the
+// device's buffer absorbs.
 void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     const bool resync = c.resync.exchange(false, std::memory_order_acquire);
     if (!c.started) {
@@ -266,6 +273,7 @@ bool OpenDevice() {
     audio_output.ask_server = name && std::strcmp(name, "pulseaudio") == 0;
     audio_output.clock.server_latency_ms.store(-1);
     audio_output.answer_count = 0; // the watcher's, not running or this is it
+    audio_output.quick_asks = 0;
     audio_output.clock.resync.store(true, std::memory_order_release);
     SDL_AudioSpec have;
     // No changes allowed: SDL converts if the hardware wants another format.
@@ -280,15 +288,16 @@ bool OpenDevice() {
 // The server's latency for our stream, once two answers in a row agree: it
 // moves by a few ms with the sink's own buffer, and for a while after a
 // stream starts or runs dry it falls as fast as the queue plays out (a
-// null sink's first second can hold 850 ms). Watcher thread only.
-void AskServer() {
+// null sink's first second can hold 850 ms). True while it should be asked
+// again soon. Watcher thread only.
+bool AskServer() {
     double* answers = audio_output.answers;
     int& count = audio_output.answer_count;
     double ms = 0;
     if (!ServerLatencyMs(&ms)) {
         count = 0;
         audio_output.clock.server_latency_ms.store(-1, std::memory_order_relaxed);
-        return;
+        return ++audio_output.quick_asks < kQuickAsks;
     }
     answers[0] = answers[1];
     answers[1] = ms;
@@ -297,6 +306,8 @@ void AskServer() {
     const double latency_ms = steady ? (answers[0] + answers[1]) / 2 : -1;
     audio_output.clock.server_latency_ms.store(latency_ms, std::memory_order_relaxed);
     if (steady) audio_output.clock.refill_ms.store(latency_ms, std::memory_order_relaxed);
+    if (steady) audio_output.quick_asks = 0;
+    return !steady && ++audio_output.quick_asks < kQuickAsks;
 }
 
 // Background thread: a device that stopped (the server went away, the card
@@ -314,11 +325,9 @@ void WatchDevice() {
             wait_ms = kWatchMs;
             if (audio_output.ask_server) {
                 hold.unlock();
-                AskServer();
-                hold.lock();
                 // Known before the first comparison of leads.
-                if (audio_output.clock.server_latency_ms.load(std::memory_order_relaxed) < 0)
-                    wait_ms = kAskMs;
+                if (AskServer()) wait_ms = kAskMs;
+                hold.lock();
             }
             continue;
         }

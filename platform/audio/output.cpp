@@ -65,11 +65,11 @@ constexpr int kFirstLeadPulls = 2;
 // Where the show is in the output: stream frame f is due at the speaker at
 // epoch_ms + f / 44.1 ms. The first block of a device is due when pulled,
 // later ones by the frame count; a block pulled after its due time says
-// the device ran dry, and the clock is placed afresh there, a latency of
-// PulseAudio's ahead where one was reported.
-// The server may hold more than that says: PulseAudio plays out first what
-// it held back when it ran dry, at times queues 100 ms more from the
-// start, and a short underrun may not show in the pulls at all. It asks
+// the device ran dry, and the clock is placed afresh there, as far ahead as
+// PulseAudio says it still holds (a new stream: its latency).
+// The server may hold more than that: PulseAudio at times queues 100 ms
+// more from the start, and a short underrun may not show in the pulls at
+// all. It asks
 // for blocks when its queue is down to a level of its own, so the lead a prompt pull
 // shows in steady play (how far ahead of its due time the block is) is
 // that level when the clock is right, and lower by as much as the sound
@@ -153,9 +153,14 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     const double lead_ms = c.frame * 1000.0 / kMixRate - since_epoch;
     if (!c.follow) return;
     if (resync || lead_ms < -kLateMs) {
-        // PulseAudio plays nothing after running dry until it holds its
-        // latency again, so the next block is due that much later.
-        const double ahead_ms = std::max(0.0, c.refill_ms.load(std::memory_order_relaxed));
+        // A fresh PulseAudio stream plays nothing until it holds its latency,
+        // so the next block is due that much later. The same stream first
+        // plays out what it still holds from before (its queue stops short
+        // of empty, by as much as a block), which it says when asked now.
+        double ahead_ms = std::max(0.0, c.refill_ms.load(std::memory_order_relaxed));
+        double held_ms = 0;
+        if (!resync && audio_output.ask_server && ServerLatencyMs(&held_ms) && held_ms > 0)
+            ahead_ms = held_ms + int32_t(uint32_t(MilliSecs()) - uint32_t(now));
         const int64_t due = int64_t((since_epoch + ahead_ms) * kMixRate / 1000);
         if (due > c.frame) {
             SkipFrames(mixer, due - c.frame);

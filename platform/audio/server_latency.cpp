@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
 constexpr int64_t kAnswerNs = 100 * 1000000;
 
+// The watcher and the device's thread both ask, one at a time.
+std::mutex asking;
 pa_mainloop* server_loop = nullptr;
 pa_context* server_context = nullptr;
 
@@ -59,9 +62,7 @@ void OnSinkInput(pa_context*, const pa_sink_input_info* info, int eol, void* use
     a->ms = double(info->buffer_usec + info->sink_usec) / 1000;
 }
 
-} // namespace
-
-void CloseServerLatency() {
+void Disconnect() {
     if (server_context) {
         pa_context_disconnect(server_context);
         pa_context_unref(server_context);
@@ -71,25 +72,32 @@ void CloseServerLatency() {
     server_loop = nullptr;
 }
 
+} // namespace
+
+void CloseServerLatency() {
+    std::lock_guard<std::mutex> hold(asking);
+    Disconnect();
+}
+
 bool ServerLatencyMs(double* ms) {
+    std::lock_guard<std::mutex> hold(asking);
     const int64_t deadline_ns = MonotonicNs() + kAnswerNs;
-    if (server_context && pa_context_get_state(server_context) != PA_CONTEXT_READY)
-        CloseServerLatency();
+    if (server_context && pa_context_get_state(server_context) != PA_CONTEXT_READY) Disconnect();
     if (!server_context && !Connect(deadline_ns)) {
-        CloseServerLatency();
+        Disconnect();
         return false;
     }
     Answer a;
     pa_operation* op = pa_context_get_sink_input_info_list(server_context, OnSinkInput, &a);
     if (!op) {
-        CloseServerLatency();
+        Disconnect();
         return false;
     }
     const bool answered = RunUntil([&] { return a.done; }, deadline_ns);
     // Unanswered, the reply must not reach this call's Answer later.
     if (!answered) pa_operation_cancel(op);
     pa_operation_unref(op);
-    if (!answered) CloseServerLatency();
+    if (!answered) Disconnect();
     if (!answered || !a.found) return false;
     *ms = a.ms;
     return true;

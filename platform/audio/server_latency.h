@@ -3,7 +3,8 @@
 // stream's queue in the server and the sink's own latency, which SDL does
 // not report. The connection is made on first use and again after a
 // failure; every call returns within about 100 ms whatever the server does
-// (stopped, gone, slow), and never starts a server. One thread at a time.
+// (stopped, gone, slow), and never starts a server. Calls from several
+// threads wait for one another.
 #pragma once
 
 // The latency of this process's playback stream, in ms; false when there is

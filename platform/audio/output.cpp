@@ -61,12 +61,15 @@ constexpr double kLeadMarginMs = 15;
 // before the music starts; a wrong call is undone by the next window.
 constexpr int kSettlePulls = 1;
 constexpr int kFirstLeadPulls = 2;
+// Pulls closer than this are one refill burst.
+constexpr int kBurstMs = 50;
 
 // Where the show is in the output: stream frame f is due at the speaker at
 // epoch_ms + f / 44.1 ms. The first block of a device is due when pulled,
 // later ones by the frame count; a block pulled after its due time says
 // the device ran dry, and the clock is placed afresh there, as far ahead as
-// PulseAudio says it still holds (a new stream: its latency).
+// PulseAudio says it still holds (a new stream, or one run dry: its
+// latency), and checked with it again once the refill is written.
 // The server may hold more than that: PulseAudio at times queues 100 ms
 // more from the start, and a short underrun may not show in the pulls at
 // all. It asks
@@ -95,6 +98,8 @@ struct OutputClock {
     double leads[2] = {};                      // the two highest of the pulls so far
     double last_lead = -1;                     // the last window's second-highest
     double steady_lead = -1;                   // the highest steady second-highest, or -1
+    int32_t last_pull_ms = 0;                  // when the device last pulled
+    bool check = false;                        // placed after a stall: the server is asked again
     std::atomic<double> server_latency_ms{-1}; // the server's steady latency, or -1
     std::atomic<double> refill_ms{-1};         // the last steady one from any device, or -1
 };
@@ -135,6 +140,7 @@ void Placed(OutputClock& c) {
     c.pulls = 0;
     c.window = kFirstLeadPulls;
     c.last_lead = -1e9;
+    c.check = false;
 }
 
 // When the device pulled late (an underrun, a stall, a suspended sink, the
@@ -151,15 +157,18 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     }
     const int32_t since_epoch = int32_t(uint32_t(now) - uint32_t(c.epoch_ms));
     const double lead_ms = c.frame * 1000.0 / kMixRate - since_epoch;
+    const int32_t since_pull = int32_t(uint32_t(now) - uint32_t(c.last_pull_ms));
+    c.last_pull_ms = now;
     if (!c.follow) return;
     if (resync || lead_ms < -kLateMs) {
-        // A fresh PulseAudio stream plays nothing until it holds its latency,
-        // so the next block is due that much later. The same stream first
-        // plays out what it still holds from before (its queue stops short
-        // of empty, by as much as a block), which it says when asked now.
+        // A PulseAudio stream that is new or ran dry plays nothing until it
+        // holds its latency again, so the next block is due that much later.
+        // One that stopped short of empty (by up to a block) first plays out
+        // what it still holds, which it says when asked now.
         double ahead_ms = std::max(0.0, c.refill_ms.load(std::memory_order_relaxed));
-        double held_ms = 0;
-        if (!resync && audio_output.ask_server && ServerLatencyMs(&held_ms) && held_ms > 0)
+        double held_ms = 0, queued_ms = 0;
+        if (!resync && audio_output.ask_server && ServerLatencyMs(&held_ms, &queued_ms) &&
+            queued_ms > 0)
             ahead_ms = held_ms + int32_t(uint32_t(MilliSecs()) - uint32_t(now));
         const int64_t due = int64_t((since_epoch + ahead_ms) * kMixRate / 1000);
         if (due > c.frame) {
@@ -168,7 +177,33 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         }
         c.hold = 0;
         Placed(c);
+        c.check = !resync && audio_output.ask_server;
         return;
+    }
+    // After a stall the block placed afresh may be heard otherwise than the
+    // server said: a block still on its way to it when the process stopped
+    // plays first, and a queue run dry may start before its whole latency.
+    // The first pull after the refill burst shows it: this block is heard
+    // once what the server holds now has played.
+    if (c.check && since_pull >= kBurstMs) {
+        c.check = false;
+        double held_ms = 0;
+        if (ServerLatencyMs(&held_ms) && held_ms > 0) {
+            const double late_ms =
+                held_ms + int32_t(uint32_t(MilliSecs()) - uint32_t(now)) - lead_ms;
+            if (late_ms > 2 * kLeadMarginMs) {
+                const int64_t late = int64_t(late_ms * kMixRate / 1000);
+                SkipFrames(mixer, late);
+                c.frame += late;
+                Placed(c);
+                return;
+            }
+            if (late_ms < -2 * kLeadMarginMs) {
+                c.hold = int64_t(-late_ms * kMixRate / 1000);
+                Placed(c);
+                return;
+            }
+        }
     }
     if (++c.pulls <= kSettlePulls) return;
     if (c.pulls == kSettlePulls + 1) c.leads[0] = c.leads[1] = -1e9, c.lowest = 1e9;

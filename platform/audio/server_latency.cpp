@@ -47,6 +47,7 @@ struct Answer {
     bool done = false;
     bool found = false;
     double ms = 0;
+    double queued_ms = 0;
 };
 
 void OnSinkInput(pa_context*, const pa_sink_input_info* info, int eol, void* user) {
@@ -60,6 +61,7 @@ void OnSinkInput(pa_context*, const pa_sink_input_info* info, int eol, void* use
     if (!pid || std::atol(pid) != long(getpid())) return;
     a->found = true;
     a->ms = double(info->buffer_usec + info->sink_usec) / 1000;
+    a->queued_ms = double(info->buffer_usec) / 1000;
 }
 
 void Disconnect() {
@@ -79,7 +81,7 @@ void CloseServerLatency() {
     Disconnect();
 }
 
-bool ServerLatencyMs(double* ms) {
+bool ServerLatencyMs(double* ms, double* queued_ms) {
     std::lock_guard<std::mutex> hold(asking);
     const int64_t deadline_ns = MonotonicNs() + kAnswerNs;
     if (server_context && pa_context_get_state(server_context) != PA_CONTEXT_READY) Disconnect();
@@ -100,5 +102,6 @@ bool ServerLatencyMs(double* ms) {
     if (!answered) Disconnect();
     if (!answered || !a.found) return false;
     *ms = a.ms;
+    if (queued_ms) *queued_ms = a.queued_ms;
     return true;
 }

@@ -7,8 +7,9 @@
 // threads wait for one another.
 #pragma once
 
-// The latency of this process's playback stream, in ms; false when there is
-// no server, no stream of ours on it, or no answer in time.
-bool ServerLatencyMs(double* ms);
+// The latency of this process's playback stream, in ms, and of it what the
+// stream's queue holds (0: it ran dry); false when there is no server, no
+// stream of ours on it, or no answer in time.
+bool ServerLatencyMs(double* ms, double* queued_ms = nullptr);
 // Drops the connection (safe when there is none).
 void CloseServerLatency();

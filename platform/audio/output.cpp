@@ -72,15 +72,14 @@ constexpr int kBurstMs = 50;
 // latency), and checked with it again once the refill is written.
 // The server may hold more than that: PulseAudio at times queues 100 ms
 // more from the start, and a short underrun may not show in the pulls at
-// all. It asks
-// for blocks when its queue is down to a level of its own, so the lead a prompt pull
-// shows in steady play (how far ahead of its due time the block is) is
-// that level when the clock is right, and lower by as much as the sound
-// is late, or higher by as much as it is early. The level is the latency
-// the server reports for the stream where it reports one (PulseAudio,
-// asked by the watcher); elsewhere (native PipeWire, and PipeWire's
-// PulseAudio layer, which reports none) the highest level seen, right
-// unless the sound was late from the start. Late sound drops the
+// all. It asks for blocks when its queue is down to a level of its own, so
+// the lead a prompt pull shows in steady play (how far ahead of its due
+// time the block is) is that level when the clock is right, and lower by
+// as much as the sound is late, or higher by as much as it is early. The
+// level is the latency the server reports for the stream where it reports
+// one (PulseAudio, asked by the watcher); elsewhere (native PipeWire, and
+// PipeWire's PulseAudio layer, which reports none) the highest level seen,
+// right unless the sound was late from the start. Late sound drops the
 // difference; early sound, which only a reported latency shows, is held
 // back by as much silence. Audio thread only (one device thread at a
 // time), but for the watcher's answer.
@@ -143,6 +142,28 @@ void Placed(OutputClock& c) {
     c.check = false;
 }
 
+// Sound found late by late_ms drops that much; sound found early (late_ms
+// below 0) is held back by as much silence. The clock is then placed afresh.
+void Correct(OutputClock& c, Mixer& mixer, double late_ms) {
+    if (late_ms > 0) {
+        const int64_t late = int64_t(late_ms * kMixRate / 1000);
+        SkipFrames(mixer, late);
+        c.frame += late;
+    } else {
+        c.hold = int64_t(-late_ms * kMixRate / 1000);
+    }
+    Placed(c);
+}
+
+// How long after now the next block written will be heard, as PulseAudio
+// says for our stream, and of it what the stream's queue holds; false
+// without a figure. Asked from the device's thread, after a stall only.
+bool HeardAfterMs(int32_t now, double* ms, double* queued_ms = nullptr) {
+    if (!ServerLatencyMs(ms, queued_ms) || *ms <= 0) return false;
+    *ms += int32_t(uint32_t(MilliSecs()) - uint32_t(now));
+    return true;
+}
+
 // When the device pulled late (an underrun, a stall, a suspended sink, the
 // process stopped) the frames due in the meantime are dropped, so the next
 // block is heard when the clock says; a block pulled early is left alone,
@@ -166,10 +187,10 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         // One that stopped short of empty (by up to a block) first plays out
         // what it still holds, which it says when asked now.
         double ahead_ms = std::max(0.0, c.refill_ms.load(std::memory_order_relaxed));
-        double held_ms = 0, queued_ms = 0;
-        if (!resync && audio_output.ask_server && ServerLatencyMs(&held_ms, &queued_ms) &&
+        double heard_ms = 0, queued_ms = 0;
+        if (!resync && audio_output.ask_server && HeardAfterMs(now, &heard_ms, &queued_ms) &&
             queued_ms > 0)
-            ahead_ms = held_ms + int32_t(uint32_t(MilliSecs()) - uint32_t(now));
+            ahead_ms = heard_ms;
         const int64_t due = int64_t((since_epoch + ahead_ms) * kMixRate / 1000);
         if (due > c.frame) {
             SkipFrames(mixer, due - c.frame);
@@ -187,22 +208,10 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     // once what the server holds now has played.
     if (c.check && since_pull >= kBurstMs) {
         c.check = false;
-        double held_ms = 0;
-        if (ServerLatencyMs(&held_ms) && held_ms > 0) {
-            const double late_ms =
-                held_ms + int32_t(uint32_t(MilliSecs()) - uint32_t(now)) - lead_ms;
-            if (late_ms > 2 * kLeadMarginMs) {
-                const int64_t late = int64_t(late_ms * kMixRate / 1000);
-                SkipFrames(mixer, late);
-                c.frame += late;
-                Placed(c);
-                return;
-            }
-            if (late_ms < -2 * kLeadMarginMs) {
-                c.hold = int64_t(-late_ms * kMixRate / 1000);
-                Placed(c);
-                return;
-            }
+        double heard_ms = 0;
+        if (HeardAfterMs(now, &heard_ms) && std::abs(heard_ms - lead_ms) > 2 * kLeadMarginMs) {
+            Correct(c, mixer, heard_ms - lead_ms);
+            return;
         }
     }
     if (++c.pulls <= kSettlePulls) return;
@@ -225,15 +234,11 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         c.steady_lead = std::max(c.steady_lead, std::min(c.leads[1], c.last_lead));
     c.last_lead = c.leads[1];
     if (level >= 0 && late_ms > margin_ms) {
-        const int64_t late = int64_t(late_ms * kMixRate / 1000);
-        SkipFrames(mixer, late);
-        c.frame += late;
-        Placed(c);
+        Correct(c, mixer, late_ms);
     } else if (server_ms > 0 && c.lowest - server_ms > margin_ms) {
         // Only the server's own latency shows early sound: the highest
         // level seen rises with it.
-        c.hold = int64_t((c.lowest - server_ms) * kMixRate / 1000);
-        Placed(c);
+        Correct(c, mixer, server_ms - c.lowest);
     }
 }
 
@@ -418,10 +423,10 @@ void StartAudio() {
         audio_output.running = kSDL;
         audio_output.clock.started = false;
         audio_output.clock.frame = 0;
-        audio_output.clock.steady_lead = audio_output.clock.last_lead = -1;
+        audio_output.clock.steady_lead = -1;
         audio_output.clock.refill_ms.store(-1);
+        Placed(audio_output.clock);
         audio_output.clock.pulls = kSettlePulls; // the first pulls tell
-        audio_output.clock.window = kFirstLeadPulls;
         audio_output.clock.hold = 0;
         audio_output.clock.holding = false;
         OpenDevice(); // or the watcher keeps trying

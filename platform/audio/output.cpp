@@ -99,6 +99,9 @@ struct OutputClock {
     double steady_lead = -1;                   // the highest steady second-highest, or -1
     int32_t last_pull_ms = 0;                  // when the device last pulled
     bool check = false;                        // placed after a stall: the server is asked again
+    int32_t placed_ms = 0;                     // when, for the check
+    int64_t placed_frame = 0;                  // the frame placed then
+    double placed_queued_ms = 0;               // what the server's queue held then
     std::atomic<double> server_latency_ms{-1}; // the server's steady latency, or -1
     std::atomic<double> refill_ms{-1};         // the last steady one from any device, or -1
 };
@@ -188,9 +191,9 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         // what it still holds, which it says when asked now.
         double ahead_ms = std::max(0.0, c.refill_ms.load(std::memory_order_relaxed));
         double heard_ms = 0, queued_ms = 0;
-        if (!resync && audio_output.ask_server && HeardAfterMs(now, &heard_ms, &queued_ms) &&
-            queued_ms > 0)
-            ahead_ms = heard_ms;
+        const bool answered =
+            !resync && audio_output.ask_server && HeardAfterMs(now, &heard_ms, &queued_ms);
+        if (answered && queued_ms > 0) ahead_ms = heard_ms;
         const int64_t due = int64_t((since_epoch + ahead_ms) * kMixRate / 1000);
         if (due > c.frame) {
             SkipFrames(mixer, due - c.frame);
@@ -198,18 +201,29 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         }
         c.hold = 0;
         Placed(c);
-        c.check = !resync && audio_output.ask_server;
+        c.check = answered;
+        c.placed_ms = now;
+        c.placed_frame = c.frame;
+        c.placed_queued_ms = queued_ms;
         return;
     }
     // After a stall the block placed afresh may be heard otherwise than the
     // server said: a block still on its way to it when the process stopped
     // plays first, and a queue run dry may start before its whole latency.
-    // The first pull after the refill burst shows it: this block is heard
-    // once what the server holds now has played.
-    if (c.check && since_pull >= kBurstMs) {
-        c.check = false;
-        double heard_ms = 0;
-        if (HeardAfterMs(now, &heard_ms) && std::abs(heard_ms - lead_ms) > 2 * kLeadMarginMs) {
+    // The server shows it as soon as its answer counts every block written
+    // since, often at the refill's second pull, well before the next
+    // window: this block is heard once what the server holds now has played.
+    if (c.check) {
+        double heard_ms = 0, queued_ms = 0;
+        const bool ok = HeardAfterMs(now, &heard_ms, &queued_ms);
+        const double written_ms = (c.frame - c.placed_frame) * 1000.0 / kMixRate;
+        const int32_t since_placed = int32_t(uint32_t(now) - uint32_t(c.placed_ms));
+        // It cannot have played more than the time since; less held means a
+        // block not yet arrived.
+        const bool counted =
+            ok && queued_ms >= c.placed_queued_ms + written_ms - since_placed - 2 * kLeadMarginMs;
+        if (counted || since_pull >= kBurstMs) c.check = false;
+        if (counted && std::abs(heard_ms - lead_ms) > 2 * kLeadMarginMs) {
             Correct(c, mixer, heard_ms - lead_ms);
             return;
         }

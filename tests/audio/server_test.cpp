@@ -216,9 +216,9 @@ TEST(SoundServer, HeardInStepThroughAStoppedPlayerAndARestartedServer) {
     // the server hides in its queue (at times 100 ms on PulseAudio). After
     // a stall it plays out what it held from before, then the sound placed
     // afresh behind it: off only where its queue ran dry (a block caught on
-    // its way to it plays first, or the queue starts early) until the first
-    // pull after the refill shows it; a restart is late by none after the
-    // block written while the new sink slept.
+    // its way to it plays first, or the queue starts early) until the
+    // server's answer counts the refill; a restart is late by none after
+    // the block written while the new sink slept.
     heard.erase(heard.begin(), std::find_if(heard.begin(), heard.end(),
                                             [&](const Heard& h) { return h.at_ms > 1000; }));
     const std::pair<double, double> mishaps[] = {{continued_ms, 1000}, {restarted_ms, 200}};

@@ -99,9 +99,7 @@ struct OutputClock {
     double steady_lead = -1;                   // the highest steady second-highest, or -1
     int32_t last_pull_ms = 0;                  // when the device last pulled
     bool check = false;                        // placed after a stall: the server is asked again
-    int32_t placed_ms = 0;                     // when, for the check
-    int64_t placed_frame = 0;                  // the frame placed then
-    double placed_queued_ms = 0;               // what the server's queue held then
+    double placed_gap_ms = 0;                  // the server's queue less the lead, when placed
     std::atomic<double> server_latency_ms{-1}; // the server's steady latency, or -1
     std::atomic<double> refill_ms{-1};         // the last steady one from any device, or -1
 };
@@ -202,9 +200,7 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         c.hold = 0;
         Placed(c);
         c.check = answered;
-        c.placed_ms = now;
-        c.placed_frame = c.frame;
-        c.placed_queued_ms = queued_ms;
+        c.placed_gap_ms = queued_ms - (c.frame * 1000.0 / kMixRate - since_epoch);
         return;
     }
     // After a stall the block placed afresh may be heard otherwise than the
@@ -215,13 +211,11 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     // window: this block is heard once what the server holds now has played.
     if (c.check) {
         double heard_ms = 0, queued_ms = 0;
-        const bool ok = HeardAfterMs(now, &heard_ms, &queued_ms);
-        const double written_ms = (c.frame - c.placed_frame) * 1000.0 / kMixRate;
-        const int32_t since_placed = int32_t(uint32_t(now) - uint32_t(c.placed_ms));
-        // It cannot have played more than the time since; less held means a
-        // block not yet arrived.
-        const bool counted =
-            ok && queued_ms >= c.placed_queued_ms + written_ms - since_placed - 2 * kLeadMarginMs;
+        // The lead grows by what is written and shrinks with the time; the
+        // queue, which plays no faster than the time, keeps up unless a
+        // block has not yet arrived.
+        const bool counted = HeardAfterMs(now, &heard_ms, &queued_ms) &&
+                             queued_ms - lead_ms >= c.placed_gap_ms - 2 * kLeadMarginMs;
         if (counted || since_pull >= kBurstMs) c.check = false;
         if (counted && std::abs(heard_ms - lead_ms) > 2 * kLeadMarginMs) {
             Correct(c, mixer, heard_ms - lead_ms);

@@ -63,6 +63,11 @@ constexpr int kSettlePulls = 1;
 constexpr int kFirstLeadPulls = 2;
 // Pulls closer than this are one refill burst.
 constexpr int kBurstMs = 50;
+// A block written at one pull of a burst may not have reached the server
+// when the next pull asks: it is asked again this often, this many times.
+// The server holds that block meanwhile.
+constexpr int kArriveWaitMs = 2;
+constexpr int kArriveAsks = 5;
 
 // Where the show is in the output: stream frame f is due at the speaker at
 // epoch_ms + f / 44.1 ms. The first block of a device is due when pulled,
@@ -214,8 +219,13 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         // The lead grows by what is written and shrinks with the time; the
         // queue, which plays no faster than the time, keeps up unless a
         // block has not yet arrived.
-        const bool counted = HeardAfterMs(now, &heard_ms, &queued_ms) &&
-                             queued_ms - lead_ms >= c.placed_gap_ms - 2 * kLeadMarginMs;
+        bool counted = false;
+        for (int ask = 0; ask < kArriveAsks; ++ask) {
+            const bool answered = HeardAfterMs(now, &heard_ms, &queued_ms);
+            counted = answered && queued_ms - lead_ms >= c.placed_gap_ms - 2 * kLeadMarginMs;
+            if (!answered || counted || since_pull >= kBurstMs) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kArriveWaitMs));
+        }
         if (counted || since_pull >= kBurstMs) c.check = false;
         if (counted && std::abs(heard_ms - lead_ms) > 2 * kLeadMarginMs) {
             Correct(c, mixer, heard_ms - lead_ms);

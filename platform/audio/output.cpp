@@ -164,7 +164,7 @@ void Correct(OutputClock& c, Mixer& mixer, double late_ms) {
 // How long after now the next block written will be heard, as PulseAudio
 // says for our stream, and of it what the stream's queue holds; false
 // without a figure. Asked from the device's thread, after a stall only.
-bool HeardAfterMs(int32_t now, double* ms, double* queued_ms = nullptr) {
+bool HeardAfterMs(int32_t now, double* ms, double* queued_ms) {
     if (!ServerLatencyMs(ms, queued_ms) || *ms <= 0) return false;
     *ms += int32_t(uint32_t(MilliSecs()) - uint32_t(now));
     return true;
@@ -183,7 +183,9 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         return;
     }
     const int32_t since_epoch = int32_t(uint32_t(now) - uint32_t(c.epoch_ms));
-    const double lead_ms = c.frame * 1000.0 / kMixRate - since_epoch;
+    // How far ahead of its due time the block at the clock's frame is.
+    const auto lead_now = [&] { return c.frame * 1000.0 / kMixRate - since_epoch; };
+    const double lead_ms = lead_now();
     const int32_t since_pull = int32_t(uint32_t(now) - uint32_t(c.last_pull_ms));
     c.last_pull_ms = now;
     if (!c.follow) return;
@@ -205,7 +207,7 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         c.hold = 0;
         Placed(c);
         c.check = answered;
-        c.placed_gap_ms = queued_ms - (c.frame * 1000.0 / kMixRate - since_epoch);
+        c.placed_gap_ms = queued_ms - lead_now();
         return;
     }
     // After a stall the block placed afresh may be heard otherwise than the
@@ -215,6 +217,7 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     // since, often at the refill's second pull, well before the next
     // window: this block is heard once what the server holds now has played.
     if (c.check) {
+        const bool burst = since_pull < kBurstMs;
         double heard_ms = 0, queued_ms = 0;
         // The lead grows by what is written and shrinks with the time; the
         // queue, which plays no faster than the time, keeps up unless a
@@ -223,10 +226,10 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         for (int ask = 0; ask < kArriveAsks; ++ask) {
             const bool answered = HeardAfterMs(now, &heard_ms, &queued_ms);
             counted = answered && queued_ms - lead_ms >= c.placed_gap_ms - 2 * kLeadMarginMs;
-            if (!answered || counted || since_pull >= kBurstMs) break;
+            if (!answered || counted || !burst) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(kArriveWaitMs));
         }
-        if (counted || since_pull >= kBurstMs) c.check = false;
+        if (counted || !burst) c.check = false;
         if (counted && std::abs(heard_ms - lead_ms) > 2 * kLeadMarginMs) {
             Correct(c, mixer, heard_ms - lead_ms);
             return;

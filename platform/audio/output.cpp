@@ -84,10 +84,14 @@ constexpr int kArriveAsks = 5;
 // level is the latency the server reports for the stream where it reports
 // one (PulseAudio, asked by the watcher); elsewhere (native PipeWire, and
 // PipeWire's PulseAudio layer, which reports none) the highest level seen,
-// right unless the sound was late from the start. Late sound drops the
-// difference; early sound, which only a reported latency shows, is held
-// back by as much silence. Audio thread only (one device thread at a
-// time), but for the watcher's answer.
+// right unless the sound was late from the start. PipeWire's layer starts
+// about one stream in four a whole level late, its leads near 0 throughout,
+// so there the level its buffer attributes ask at, which its own is not
+// below, stands in until a higher one is seen; such a start keeps at most
+// the graph's cycle late. Late sound drops the difference; early sound,
+// which only a reported latency shows, is held back by as much silence.
+// Audio thread only (one device thread at a time), but for the watcher's
+// answer.
 struct OutputClock {
     bool started = false;
     bool follow = false; // a device that plays in real time
@@ -107,6 +111,7 @@ struct OutputClock {
     double placed_gap_ms = 0;                  // the server's queue less the lead, when placed
     std::atomic<double> server_latency_ms{-1}; // the server's steady latency, or -1
     std::atomic<double> refill_ms{-1};         // the last steady one from any device, or -1
+    std::atomic<double> asks_ms{-1};           // with no latency reported, where it asks, or -1
 };
 
 struct AudioOutput {
@@ -247,7 +252,9 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     c.pulls = kSettlePulls;
     c.window = kLeadPulls;
     const double server_ms = c.server_latency_ms.load(std::memory_order_relaxed);
-    const double level = server_ms > 0 ? server_ms : c.steady_lead;
+    const double level = server_ms > 0
+                             ? server_ms
+                             : std::max(c.steady_lead, c.asks_ms.load(std::memory_order_relaxed));
     const double late_ms = level - c.leads[first ? 0 : 1];
     // A window of blocks pulled in a burst (a server going away) shows a
     // lead no steady play does; two windows in a row that agree are steady.
@@ -338,6 +345,7 @@ bool OpenDevice() {
     audio_output.mixer->follow_clock = audio_output.clock.follow;
     audio_output.ask_server = name && std::strcmp(name, "pulseaudio") == 0;
     audio_output.clock.server_latency_ms.store(-1);
+    audio_output.clock.asks_ms.store(-1);
     audio_output.answer_count = 0; // the watcher's, not running or this is it
     audio_output.quick_asks = 0;
     audio_output.clock.resync.store(true, std::memory_order_release);
@@ -359,12 +367,13 @@ bool OpenDevice() {
 bool AskServer() {
     double* answers = audio_output.answers;
     int& count = audio_output.answer_count;
-    double ms = 0;
-    if (!ServerLatencyMs(&ms)) {
+    double ms = 0, asks_ms = 0;
+    if (!ServerLatencyMs(&ms, nullptr, &asks_ms)) {
         count = 0;
         audio_output.clock.server_latency_ms.store(-1, std::memory_order_relaxed);
         return ++audio_output.quick_asks < kQuickAsks;
     }
+    audio_output.clock.asks_ms.store(asks_ms > 0 ? asks_ms : -1, std::memory_order_relaxed);
     answers[0] = answers[1];
     answers[1] = ms;
     count = std::min(count + 1, 2);

@@ -48,7 +48,15 @@ struct Answer {
     bool found = false;
     double ms = 0;
     double queued_ms = 0;
+    double asks_ms = 0;
 };
+
+// A buffer attribute PipeWire's layer lists among the stream's properties,
+// in bytes; 0 where it is not there.
+long Attribute(const pa_sink_input_info* info, const char* name) {
+    const char* value = pa_proplist_gets(info->proplist, name);
+    return value ? std::atol(value) : 0;
+}
 
 void OnSinkInput(pa_context*, const pa_sink_input_info* info, int eol, void* user) {
     auto* a = static_cast<Answer*>(user);
@@ -62,6 +70,10 @@ void OnSinkInput(pa_context*, const pa_sink_input_info* info, int eol, void* use
     a->found = true;
     a->ms = double(info->buffer_usec + info->sink_usec) / 1000;
     a->queued_ms = double(info->buffer_usec) / 1000;
+    const long target = Attribute(info, "pulse.attr.tlength");
+    const long least = Attribute(info, "pulse.attr.minreq");
+    if (least > 0 && target > least && pa_sample_spec_valid(&info->sample_spec))
+        a->asks_ms = double(pa_bytes_to_usec(uint64_t(target - least), &info->sample_spec)) / 1000;
 }
 
 void Disconnect() {
@@ -81,7 +93,7 @@ void CloseServerLatency() {
     Disconnect();
 }
 
-bool ServerLatencyMs(double* ms, double* queued_ms) {
+bool ServerLatencyMs(double* ms, double* queued_ms, double* asks_ms) {
     std::lock_guard<std::mutex> hold(asking);
     const int64_t deadline_ns = MonotonicNs() + kAnswerNs;
     if (server_context && pa_context_get_state(server_context) != PA_CONTEXT_READY) Disconnect();
@@ -103,5 +115,6 @@ bool ServerLatencyMs(double* ms, double* queued_ms) {
     if (!answered || !a.found) return false;
     *ms = a.ms;
     if (queued_ms) *queued_ms = a.queued_ms;
+    if (asks_ms) *asks_ms = a.asks_ms;
     return true;
 }

@@ -9,7 +9,11 @@
 
 // The latency of this process's playback stream, in ms, and of it what the
 // stream's queue holds (0: it ran dry); false when there is no server, no
-// stream of ours on it, or no answer in time.
-bool ServerLatencyMs(double* ms, double* queued_ms = nullptr);
+// stream of ours on it, or no answer in time. PipeWire's PulseAudio layer
+// reports 0 for both, but gives the stream's buffer attributes: asks_ms is
+// then the level its queue is down to when it asks for more (target length
+// less the least request), which the latency in steady play is not below;
+// 0 where the server gives none.
+bool ServerLatencyMs(double* ms, double* queued_ms = nullptr, double* asks_ms = nullptr);
 // Drops the connection (safe when there is none).
 void CloseServerLatency();

@@ -211,6 +211,10 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
         }
         c.hold = 0;
         Placed(c);
+        // PipeWire's layer, which says nothing of its queue, first plays out
+        // what it held, up to a level; the pulls that follow show it at
+        // once, with no refill burst to let by.
+        if (!answered && c.asks_ms.load(std::memory_order_relaxed) > 0) c.pulls = kSettlePulls;
         c.check = answered;
         c.placed_gap_ms = queued_ms - lead_now();
         return;

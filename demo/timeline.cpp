@@ -32,13 +32,20 @@ const double kFadeStep = double(0.01f);
 // frame the demo waits at most this long for the song to end.
 const double kSoundStartMs = 20;
 const double kLongestSongTailMs = 1000;
+// The longest the show waits for a new sound output to know its latency.
+const int kAudioClockWaitMs = 2500;
 
 namespace {
 
 void StartClockAndMusic(Demo& d) {
-    // The mark comes first: the time PlaySound takes already counts.
-    d.start_ms = MilliSecs();
-    PlaySound(d.soundtrack);
+    // The song is heard from its first note 20 ms after the mark, at the
+    // speaker: where the device already holds blocks written before, the
+    // mark moves on past them, and the first frame waits for it.
+    const int32_t first_note_ms = SoundStartMs(kAudioClockWaitMs);
+    d.start_ms = int32_t(uint32_t(first_note_ms) - uint32_t(kSoundStartMs));
+    PlaySoundAt(d.soundtrack, first_note_ms);
+    const int32_t early_ms = int32_t(uint32_t(d.start_ms) - uint32_t(MilliSecs()));
+    if (early_ms > 0) Delay(early_ms);
 }
 
 bool RunSection(Demo& d, double end_s, SectionFrame frame) {

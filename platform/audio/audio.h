@@ -66,6 +66,9 @@ const char* SoundLoadNote();
 TSound* CreateSound(TAudioSample* sample, int flags = 0);
 TChannel PlaySound(TSound* sound); // new channel, released when it stops
 TChannel PlaySound(TSound* sound, TChannel channel);
+// A new channel heard from its first frame at start_ms (MilliSecs), when that
+// is no sooner than SoundStartMs said; a start already past begins part-way in.
+TChannel PlaySoundAt(TSound* sound, int32_t start_ms);
 TChannel CueSound(TSound* sound); // new channel, paused
 TChannel CueSound(TSound* sound, TChannel channel);
 void SetChannelVolume(TChannel channel, float volume);
@@ -77,6 +80,13 @@ const char* AudioDriverName();
 // being looked for again (a lost device is opened again by a background
 // thread, and the sound resumes where the clock is).
 bool AudioDeviceOpen();
+// The earliest MilliSecs time at which a sound started now is heard from
+// its first frame: 20 ms from now, or later where the device already holds
+// what was written before. First waits, at most max_wait_ms of real time,
+// until a new device's first pulls have been compared with its server's
+// latency (0.4 to 2 s after it opened, on PulseAudio): a sound started
+// before could be heard late, then skip.
+int32_t SoundStartMs(int max_wait_ms);
 // Stops the output and releases the device (also run at process exit).
 void ShutdownAudio();
 

@@ -65,7 +65,8 @@ void Free(Mixer& m, int slot) {
     m.free_slots[m.free_count++] = uint16_t(slot);
 }
 
-TChannel Start(TSound* sound, TChannel channel, bool given, bool paused) {
+TChannel Start(TSound* sound, TChannel channel, bool given, bool paused,
+               int32_t request_ms = MilliSecs()) {
     Mixer* m = ActiveMixer();
     if (!m || !sound || !sound->mixer_sample) return TChannel{};
     int slot = 0;
@@ -82,7 +83,7 @@ TChannel Start(TSound* sound, TChannel channel, bool given, bool paused) {
     start.handle = MakeHandle(slot, owner.generation);
     start.serial = owner.serial + 1;
     start.sample = sound->mixer_sample;
-    start.request_ms = MilliSecs();
+    start.request_ms = request_ms;
     if (!m->started.Push(start)) {
         c.paused.store(was_paused, std::memory_order_relaxed);
         if (!given) Free(*m, slot);
@@ -145,6 +146,9 @@ TChannel PlaySound(TSound* sound) {
 }
 TChannel PlaySound(TSound* sound, TChannel channel) {
     return Start(sound, channel, true, false);
+}
+TChannel PlaySoundAt(TSound* sound, int32_t start_ms) {
+    return Start(sound, TChannel{}, false, false, int32_t(uint32_t(start_ms) - kStartLatencyMs));
 }
 TChannel CueSound(TSound* sound) {
     return Start(sound, TChannel{}, false, true);

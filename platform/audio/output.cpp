@@ -94,7 +94,7 @@ constexpr int kArriveAsks = 5;
 // answer.
 struct OutputClock {
     bool started = false;
-    bool follow = false; // a device that plays in real time
+    std::atomic<bool> follow{}; // a device that plays in real time
     int32_t epoch_ms = 0;
     int64_t frame = 0;
     std::atomic<bool> resync{};                // a new device: place the next block afresh
@@ -112,6 +112,10 @@ struct OutputClock {
     std::atomic<double> server_latency_ms{-1}; // the server's steady latency, or -1
     std::atomic<double> refill_ms{-1};         // the last steady one from any device, or -1
     std::atomic<double> asks_ms{-1};           // with no latency reported, where it asks, or -1
+    bool compared = false;                     // a new device's first window was compared
+    // Published after each block, for the main thread.
+    std::atomic<bool> known{};            // compared, and next_heard_ms after it
+    std::atomic<int32_t> next_heard_ms{}; // when the next block pulled is heard
 };
 
 struct AudioOutput {
@@ -193,7 +197,10 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
     const double lead_ms = lead_now();
     const int32_t since_pull = int32_t(uint32_t(now) - uint32_t(c.last_pull_ms));
     c.last_pull_ms = now;
-    if (!c.follow) return;
+    if (!c.follow) {
+        c.compared = true;
+        return;
+    }
     if (resync || lead_ms < -kLateMs) {
         // A PulseAudio stream that is new or ran dry plays nothing until it
         // holds its latency again, so the next block is due that much later.
@@ -260,6 +267,9 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
                              ? server_ms
                              : std::max(c.steady_lead, c.asks_ms.load(std::memory_order_relaxed));
     const double late_ms = level - c.leads[first ? 0 : 1];
+    // A PulseAudio stream is known once its server's level is; a stream
+    // with no server to ask has no truer reference than its own pulls.
+    if (level >= 0 || !audio_output.ask_server) c.compared = true;
     // A window of blocks pulled in a burst (a server going away) shows a
     // lead no steady play does; two windows in a row that agree are steady.
     if (std::abs(c.leads[1] - c.last_lead) <= kLeadMarginMs)
@@ -279,7 +289,7 @@ int32_t HeardMs(const OutputClock& c) {
     return int32_t(uint32_t(c.epoch_ms) + uint32_t(c.frame * 1000 / kMixRate));
 }
 
-void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
+void FillBlock(void* user, Uint8* stream, int bytes) {
     Mixer& mixer = *static_cast<Mixer*>(user);
     OutputClock& c = audio_output.clock;
     KeepInStep(c, mixer, MilliSecs());
@@ -317,6 +327,13 @@ void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
     }
 }
 
+void SDLCALL DeviceCallback(void* user, Uint8* stream, int bytes) {
+    OutputClock& c = audio_output.clock;
+    FillBlock(user, stream, bytes);
+    c.next_heard_ms.store(HeardMs(c), std::memory_order_relaxed);
+    if (c.compared) c.known.store(true, std::memory_order_release);
+}
+
 // libasound reports a missing card on stderr, eight lines of its own;
 // the demo says it once, in its words. SDL loads the same library, so the
 // handler set here is the one it uses.
@@ -352,6 +369,8 @@ bool OpenDevice() {
     audio_output.clock.asks_ms.store(-1);
     audio_output.answer_count = 0; // the watcher's, not running or this is it
     audio_output.quick_asks = 0;
+    audio_output.clock.compared = false;
+    audio_output.clock.known.store(false);
     audio_output.clock.resync.store(true, std::memory_order_release);
     SDL_AudioSpec have;
     // No changes allowed: SDL converts if the hardware wants another format.
@@ -493,6 +512,26 @@ const char* AudioDriverName() {
 bool AudioDeviceOpen() {
     ActiveMixer();
     return audio_output.running == kManual || audio_output.playing.load();
+}
+
+int32_t SoundStartMs(int max_wait_ms) {
+    ActiveMixer();
+    const OutputClock& c = audio_output.clock;
+    const auto timed = [&] {
+        return audio_output.running == kSDL && audio_output.playing.load() &&
+               c.follow.load(std::memory_order_relaxed);
+    };
+    // Real time: a scripted MilliSecs may stand still.
+    const int64_t until_ns = MonotonicNs() + int64_t(max_wait_ms) * 1000000;
+    while (timed() && !c.known.load(std::memory_order_acquire) && MonotonicNs() < until_ns)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    const int32_t soon = int32_t(uint32_t(MilliSecs()) + kStartLatencyMs);
+    if (!timed() || !c.known.load(std::memory_order_acquire)) return soon;
+    // The block after the next: the next may be pulled before the start
+    // reaches the mixer.
+    const int32_t after_next = int32_t(uint32_t(c.next_heard_ms.load(std::memory_order_acquire)) +
+                                       uint32_t(kPeriodFrames * 1000 / kMixRate + 1));
+    return int32_t(uint32_t(after_next) - uint32_t(soon)) > 0 ? after_next : soon;
 }
 
 void ShutdownAudio() {

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "tests/audio/server_signal.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +22,11 @@ int main(int argc, char** argv) {
         sample->samples[i] = ServerSignal(i / 2, int(i % 2));
     TSound* sound = CreateSound(sample);
     if (!sound || !AudioDeviceOpen()) return 1;
-    const int32_t mark = MilliSecs();
-    PlaySound(sound);
+    // As the demo starts its song: heard from its first frame 20 ms after the mark.
+    const int32_t first_ms = SoundStartMs(2500);
+    const int32_t mark = first_ms - 20;
+    PlaySoundAt(sound, first_ms);
+    Delay(std::max(0, int(first_ms - 20 - MilliSecs())));
     if (FILE* f = std::fopen(argv[2], "w")) {
         std::fprintf(f, "%d\n", mark);
         std::fclose(f);

@@ -114,10 +114,10 @@ TImage* __wrap__Z9LoadImagePKci(const char* path, int flags) {
 }
 
 // Recording starts with the music: what start-up draws and sets before it is not kept.
-TChannel __real__Z9PlaySoundP6TSound(TSound*);
-TChannel __wrap__Z9PlaySoundP6TSound(TSound* sound) {
+TChannel __real__Z11PlaySoundAtP6TSoundi(TSound*, int32_t);
+TChannel __wrap__Z11PlaySoundAtP6TSoundi(TSound* sound, int32_t start_ms) {
     g_frames.back().clear();
-    return __real__Z9PlaySoundP6TSound(sound);
+    return __real__Z11PlaySoundAtP6TSoundi(sound, start_ms);
 }
 
 // A second of silence for the soundtrack: decoding the whole music would take

@@ -61,6 +61,10 @@ constexpr double kLeadMarginMs = 15;
 // before the music starts; a wrong call is undone by the next window.
 constexpr int kSettlePulls = 1;
 constexpr int kFirstLeadPulls = 2;
+// A queue that ran dry drops what reaches it behind its read point, up to a
+// few ms under load: the first block after starts with this much silence,
+// so what is dropped is not the fade-in, which would then click.
+constexpr int kDryPadFrames = kMixRate / 50;
 // Pulls closer than this are one refill burst.
 constexpr int kBurstMs = 50;
 // A block written at one pull of a burst may not have reached the server
@@ -102,6 +106,7 @@ struct OutputClock {
     int window = kFirstLeadPulls;              // pulls compared at a time
     double lowest = 0;                         // the lowest lead of the pulls so far
     int64_t hold = 0;                          // frames of silence still to write
+    int pad = 0;                               // frames of silence, in show time, to write
     bool holding = false;                      // the sound before them faded out
     double leads[2] = {};                      // the two highest of the pulls so far
     double last_lead = -1;                     // the last window's second-highest
@@ -216,6 +221,7 @@ void KeepInStep(OutputClock& c, Mixer& mixer, int32_t now) {
             SkipFrames(mixer, due - c.frame);
             c.frame = due;
         }
+        c.pad = kDryPadFrames;
         c.hold = 0;
         Placed(c);
         // PipeWire's layer, which says nothing of its queue, first plays out
@@ -295,6 +301,15 @@ void FillBlock(void* user, Uint8* stream, int bytes) {
     KeepInStep(c, mixer, MilliSecs());
     auto* out = reinterpret_cast<int16_t*>(stream);
     int frames = bytes / 4;
+    if (c.pad > 0) {
+        const int n = std::min(c.pad, frames);
+        std::memset(out, 0, size_t(n) * 2 * sizeof(int16_t));
+        SkipFrames(mixer, n); // and the sound fades in after it
+        c.frame += n;
+        out += 2 * n;
+        frames -= n;
+        c.pad -= n;
+    }
     if (c.hold > 0 || c.holding) {
         // Sound found early: silence that carries no show time, after the
         // sound before it faded out, and the sound after it fades in.
@@ -481,6 +496,7 @@ void StartAudio() {
         Placed(audio_output.clock);
         audio_output.clock.pulls = kSettlePulls; // the first pulls tell
         audio_output.clock.hold = 0;
+        audio_output.clock.pad = 0;
         audio_output.clock.holding = false;
         OpenDevice(); // or the watcher keeps trying
         StartWatcher();

@@ -14,6 +14,6 @@
 // then the level its queue is down to when it asks for more (target length
 // less the least request), which the latency in steady play is not below;
 // 0 where the server gives none.
-bool ServerLatencyMs(double* ms, double* queued_ms = nullptr, double* asks_ms = nullptr);
+bool ServerLatencyMs(double* ms, double* queued_ms, double* asks_ms = nullptr);
 // Drops the connection (safe when there is none).
 void CloseServerLatency();
